@@ -143,6 +143,9 @@ class SerialDevice {
 // Returns null and sets the last error on failure.
 using SerialOpener = std::function<std::unique_ptr<SerialDevice>(const std::string& portName)>;
 
+// What a closed port talks to: every call fails with ERROR_INVALID_HANDLE.
+SerialDevice& InvalidSerialDevice();
+
 // The real device on this machine.
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& portName);
 

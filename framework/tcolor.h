@@ -1,0 +1,68 @@
+// Colour values as the description has them: red in the lowest byte, then green and blue; a top
+// byte 0xFF marks a system colour (index in the low byte), 0x02 a palette-relative colour.
+// ColorToQColor is the one place they become QColors.
+#pragma once
+
+#include <QColor>
+
+#include <cstdint>
+
+namespace framework {
+
+using TColor = int32_t;
+
+inline constexpr TColor SystemColor(int index) { return TColor(0xFF000000u | uint32_t(index)); }
+inline constexpr TColor RGBColor(int r, int g, int b) { return TColor(r | (g << 8) | (b << 16)); }
+
+inline constexpr TColor clScrollBar = SystemColor(0);
+inline constexpr TColor clBackground = SystemColor(1);
+inline constexpr TColor clActiveCaption = SystemColor(2);
+inline constexpr TColor clInactiveCaption = SystemColor(3);
+inline constexpr TColor clMenu = SystemColor(4);
+inline constexpr TColor clWindow = SystemColor(5);
+inline constexpr TColor clWindowFrame = SystemColor(6);
+inline constexpr TColor clMenuText = SystemColor(7);
+inline constexpr TColor clWindowText = SystemColor(8);
+inline constexpr TColor clCaptionText = SystemColor(9);
+inline constexpr TColor clActiveBorder = SystemColor(10);
+inline constexpr TColor clInactiveBorder = SystemColor(11);
+inline constexpr TColor clAppWorkSpace = SystemColor(12);
+inline constexpr TColor clHighlight = SystemColor(13);
+inline constexpr TColor clHighlightText = SystemColor(14);
+inline constexpr TColor clBtnFace = SystemColor(15);
+inline constexpr TColor clBtnShadow = SystemColor(16);
+inline constexpr TColor clGrayText = SystemColor(17);
+inline constexpr TColor clBtnText = SystemColor(18);
+inline constexpr TColor clInactiveCaptionText = SystemColor(19);
+inline constexpr TColor clBtnHighlight = SystemColor(20);
+inline constexpr TColor cl3DDkShadow = SystemColor(21);
+inline constexpr TColor cl3DLight = SystemColor(22);
+inline constexpr TColor clInfoText = SystemColor(23);
+inline constexpr TColor clInfoBk = SystemColor(24);
+
+inline constexpr TColor clBlack = 0x000000;
+inline constexpr TColor clMaroon = 0x000080;
+inline constexpr TColor clGreen = 0x008000;
+inline constexpr TColor clOlive = 0x008080;
+inline constexpr TColor clNavy = 0x800000;
+inline constexpr TColor clPurple = 0x800080;
+inline constexpr TColor clTeal = 0x808000;
+inline constexpr TColor clGray = 0x808080;
+inline constexpr TColor clSilver = 0xC0C0C0;
+inline constexpr TColor clRed = 0x0000FF;
+inline constexpr TColor clLime = 0x00FF00;
+inline constexpr TColor clYellow = 0x00FFFF;
+inline constexpr TColor clBlue = 0xFF0000;
+inline constexpr TColor clFuchsia = 0xFF00FF;
+inline constexpr TColor clAqua = 0xFFFF00;
+inline constexpr TColor clWhite = 0xFFFFFF;
+inline constexpr TColor clNone = 0x1FFFFFFF;
+inline constexpr TColor clDefault = 0x20000000;
+
+// The RGB value of any colour: system colours come from the application's palette.
+QColor ColorToQColor(TColor color);
+// The plain 0x00BBGGRR value of any colour.
+TColor ColorToRGB(TColor color);
+TColor QColorToColor(const QColor& color);
+
+}  // namespace framework

@@ -1,0 +1,33 @@
+// The port's one exception class: a port error code 1..23 that selects a fixed message, and the
+// Win32 error of a failed system call (-1 when there was none).
+#pragma once
+
+#include "framework/exception.h"
+
+#include <functional>
+
+namespace serial {
+
+class EComPort : public framework::Exception {
+ public:
+  // With a system error: the message gets the suffix " (win error code: %d)".
+  EComPort(int code, int systemError);
+  // Without: the table text alone.
+  explicit EComPort(int code);
+
+  int SystemErrorCode;
+  int PortErrorCode;
+};
+
+// The message table entry of a code, as it stands after start-up (empty outside 1..23).
+QString ComErrorText(int code);
+
+// Texts pass through this lookup: the table once at InitComErrorTexts, the suffix at each
+// construction. Until translation is wired it returns the text unchanged.
+using ComTextLookup = std::function<QString(const QString& text)>;
+void SetComTextLookup(ComTextLookup lookup);
+
+// Fills the message table through the lookup (program start).
+void InitComErrorTexts();
+
+}  // namespace serial

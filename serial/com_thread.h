@@ -1,0 +1,59 @@
+// The port's event thread: waits for line events on the device and hands each batch to the
+// port's handlers by the port's sync method. Internal to the port component.
+#pragma once
+
+#include "platform/serial_device.h"
+#include "platform/win_event.h"
+#include "serial/com_types.h"
+
+#include <QObject>
+#include <QThread>
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+namespace serial {
+
+class TCustomComPort;
+
+extern const std::array<TComEvent, 10> DispatchOrder;
+
+class TComThread : public QThread {
+ public:
+  // Sets the device's event mask from the port's Events and starts the thread.
+  explicit TComThread(TCustomComPort* port);
+  // Sets the stop event and waits for the thread to end, serving its synchronize requests.
+  ~TComThread() override;
+
+  // Asks the thread to end without waiting for it.
+  void Stop();
+  bool Ended() const { return ended_; }
+
+ protected:
+  void run() override;
+
+ private:
+  void WaitForEvents();
+  void DeliverEvents();
+  void SendEventMessages();
+
+  TCustomComPort* port_;
+  // Shared with the port, so that the device outlives a thread that is still finishing.
+  std::shared_ptr<platform::SerialDevice> device_;
+  platform::Event stopEvent_{true, false};
+  std::atomic<bool> ended_{false};
+  TComEvents events_;  // the last batch
+};
+
+// smWindowSync: events arrive on the GUI thread as messages to this object, one per event.
+class TComEventWindow : public QObject {
+ public:
+  explicit TComEventWindow(TCustomComPort* port) : port_(port) {}
+  bool event(QEvent* e) override;
+
+ private:
+  TCustomComPort* port_;
+};
+
+}  // namespace serial

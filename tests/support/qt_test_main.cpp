@@ -1,0 +1,15 @@
+// GoogleTest main for suites that need a QApplication (widgets, timers, the GUI thread).
+#include "framework/fonts.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
+                                                                  : qgetenv("QT_QPA_PLATFORM"));
+  QApplication app(argc, argv);
+  framework::RegisterFontSubstitutes();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
