@@ -1,0 +1,241 @@
+// Line events from the event thread to the handlers, by each sync method, on the recording
+// device: which thread runs them, in which order, and what a failing handler does.
+#include "framework/exception.h"
+#include "framework/guard.h"
+#include "framework/synchronize.h"
+#include "platform/recording_serial_device.h"
+#include "serial/com_port.h"
+#include "wait.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+using namespace serial;
+using platform::RecordingLine;
+using testing_support::ProcessFor;
+using testing_support::ProcessUntil;
+
+namespace {
+
+class Delivery : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port.SetDeviceOpener(line.Opener());
+    previousReporter = framework::SetExceptionReporter([this](const QString& m) {
+      std::lock_guard<std::mutex> g(lock);
+      reports << m;
+    });
+  }
+  void TearDown() override { framework::SetExceptionReporter(previousReporter); }
+
+  void Log(const QString& entry) {
+    std::lock_guard<std::mutex> g(lock);
+    log << entry;
+  }
+  QStringList Logged() {
+    std::lock_guard<std::mutex> g(lock);
+    return log;
+  }
+
+  RecordingLine line;
+  TComPort port;
+  std::mutex lock;
+  QStringList log;
+  QStringList reports;
+  framework::ExceptionReporter previousReporter;
+};
+
+}  // namespace
+
+TEST_F(Delivery, RxCharArrivesOnTheGuiThreadWithTheCountWaitingAtDispatch) {
+  std::atomic<int> calls{0};
+  std::atomic<int> lastCount{0};
+  std::atomic<bool> onGui{false};
+  port.OnRxChar = [&](QObject* sender, int count) {
+    EXPECT_EQ(sender, &port);
+    onGui = framework::IsGuiThread();
+    lastCount = count;
+    ++calls;
+  };
+  port.OpenPort();
+  // Two bytes raise the event; the third arrives before the GUI thread gets to it.
+  line.Inject({1, 2});
+  line.Inject({3});
+  ASSERT_TRUE(ProcessUntil([&] { return calls > 0; }));
+  EXPECT_TRUE(onGui);
+  EXPECT_EQ(lastCount, 3);
+
+  // A handler that reads everything leaves nothing for the next dispatch.
+  uint8_t buffer[16];
+  port.OnRxChar = [&](QObject*, int count) {
+    EXPECT_EQ(port.ReceiveBytes(buffer, count), count);
+    Log(QStringLiteral("rx %1").arg(count));
+  };
+  line.Inject({4, 5});
+  ASSERT_TRUE(ProcessUntil([&] { return !Logged().isEmpty(); }));
+  EXPECT_EQ(Logged(), QStringList{QStringLiteral("rx 5")});
+  port.ClosePort();
+}
+
+TEST_F(Delivery, ABatchIsHandledInTheFixedOrder) {
+  port.OnRxChar = [&](QObject*, int) { Log("rxchar"); };
+  port.OnTxEmpty = [&](QObject*) { Log("txempty"); };
+  port.OnBreak = [&](QObject*) { Log("break"); };
+  port.OnRing = [&](QObject*) { Log("ring"); };
+  port.OnCTSChange = [&](QObject*, bool on) { Log(on ? "cts on" : "cts off"); };
+  port.OnDSRChange = [&](QObject*, bool on) { Log(on ? "dsr on" : "dsr off"); };
+  port.OnRxFlag = [&](QObject*) { Log("rxflag"); };
+  port.OnRLSDChange = [&](QObject*, bool on) { Log(on ? "rlsd on" : "rlsd off"); };
+  port.OnRx80Full = [&](QObject*) { Log("rx80full"); };
+  port.OnError = [&](QObject*, TComErrors e) { Log(QStringLiteral("error %1").arg(e.Bits())); };
+  port.OnAfterOpen = [&](QObject*) { Log("afteropen"); };
+  port.OnBeforeClose = [&](QObject*) { Log("beforeclose"); };
+  port.OnAfterClose = [&](QObject*) { Log("afterclose"); };
+  line.SetModemStatus(platform::MS_CTS_ON | platform::MS_RLSD_ON);
+  port.OpenPort();
+  EXPECT_EQ(Logged(), (QStringList{"afteropen", "cts on", "dsr off", "rlsd on"}));
+  log.clear();
+
+  // Hold the GUI thread back so that everything lands in one batch.
+  line.Inject({7});
+  line.SetErrors(platform::CE_FRAME);
+  line.RaiseEvents(0x07FF);
+  ASSERT_TRUE(ProcessUntil([&] { return Logged().contains("rx80full"); }));
+  const QStringList expected{"error 1",  "rxchar", "txempty", "break",   "ring",
+                             "cts on",   "dsr off", "rxflag", "rlsd on", "rx80full"};
+  EXPECT_EQ(Logged().mid(0, expected.size()), expected);
+
+  log.clear();
+  port.ClosePort();
+  EXPECT_EQ(Logged(), (QStringList{"cts off", "dsr off", "rlsd off", "beforeclose", "afterclose"}));
+}
+
+TEST_F(Delivery, ParityErrorsAloneRaiseNothingWhileUnchecked) {
+  std::atomic<int> errors{0};
+  std::atomic<int> rings{0};
+  port.OnError = [&](QObject*, TComErrors) { ++errors; };
+  port.OnRing = [&](QObject*) { ++rings; };
+  port.OpenPort();
+  line.SetErrors(platform::CE_RXPARITY);
+  line.RaiseEvents(platform::EV_RING);
+  ASSERT_TRUE(ProcessUntil([&] { return rings > 0; }));
+  ProcessFor(30);
+  EXPECT_EQ(errors, 0);
+  port.Parity()->SetCheck(true);
+  line.SetErrors(platform::CE_RXPARITY);
+  ASSERT_TRUE(ProcessUntil([&] { return errors > 0; }));
+}
+
+TEST_F(Delivery, NoEventsMeansNoThread) {
+  int signals_ = 0;
+  port.SetEvents({});
+  port.OnCTSChange = [&](QObject*, bool) { ++signals_; };
+  port.OnRxChar = [&](QObject*, int) { ADD_FAILURE() << "no receive event expected"; };
+  port.OpenPort();
+  EXPECT_FALSE(port.ThreadRunning());
+  EXPECT_EQ(signals_, 1);
+  line.Inject({1, 2, 3});
+  ProcessFor(50);
+  port.ClosePort();
+  EXPECT_EQ(signals_, 2);
+  for (const auto& call : line.CallNames()) EXPECT_NE(call, "SetCommMask");
+}
+
+TEST_F(Delivery, AHandlerExceptionEndsThreadDeliverySilently) {
+  for (TSyncMethod method : {smThreadSync, smNone}) {
+    port.SetSyncMethod(method);
+    std::atomic<int> calls{0};
+    port.OnRing = [&](QObject*) {
+      ++calls;
+      throw framework::Exception(QStringLiteral("handler failed"));
+    };
+    port.OpenPort();
+    line.RaiseEvents(platform::EV_RING);
+    ASSERT_TRUE(ProcessUntil([&] { return calls == 1; }));
+    ProcessFor(30);
+    line.RaiseEvents(platform::EV_RING);
+    ProcessFor(60);
+    EXPECT_EQ(calls, 1) << method;
+    EXPECT_TRUE(port.Connected());
+    EXPECT_TRUE(reports.isEmpty());
+    port.ClosePort();
+    port.OpenPort();  // a reopened port delivers again
+    line.RaiseEvents(platform::EV_RING);
+    ASSERT_TRUE(ProcessUntil([&] { return calls == 2; }));
+    port.ClosePort();
+  }
+}
+
+TEST_F(Delivery, WindowSyncSendsOneMessagePerEventAndReportsFailures) {
+  port.SetSyncMethod(smWindowSync);
+  std::atomic<int> rlsd{0};
+  std::atomic<int> rings{0};
+  std::atomic<bool> onGui{false};
+  port.OnRLSDChange = [&](QObject*, bool) {
+    onGui = framework::IsGuiThread();
+    ++rlsd;
+  };
+  port.OnRing = [&](QObject*) {
+    ++rings;
+    throw framework::Exception(QStringLiteral("ring failed"));
+  };
+  port.OpenPort();
+  const int opened = rlsd;
+  line.RaiseEvents(platform::EV_RLSD);
+  ASSERT_TRUE(ProcessUntil([&] { return rlsd == opened + 1; }));
+  EXPECT_TRUE(onGui);
+  line.RaiseEvents(platform::EV_RING);
+  ASSERT_TRUE(ProcessUntil([&] { return rings == 1; }));
+  line.RaiseEvents(platform::EV_RING);
+  ASSERT_TRUE(ProcessUntil([&] { return rings == 2; }));  // delivery goes on
+  EXPECT_EQ(reports, (QStringList{"ring failed", "ring failed"}));
+  EXPECT_EQ(rlsd, opened + 1);
+  port.ClosePort();
+}
+
+TEST_F(Delivery, ClosingFromInsideAHandlerNeitherHangsNorDeliversMore) {
+  for (TSyncMethod method : {smThreadSync, smWindowSync, smNone}) {
+    port.SetSyncMethod(method);
+    std::atomic<int> calls{0};
+    std::atomic<bool> closed{false};
+    port.OnRxChar = [&](QObject*, int) {
+      ++calls;
+      if (framework::IsGuiThread()) {
+        port.ClosePort();
+        closed = true;
+      }
+    };
+    // With smNone the close comes from another thread and may cross the batch.
+    if (method != smNone)
+      port.OnRx80Full = [&, method](QObject*) { ADD_FAILURE() << "delivered after close " << method; };
+    port.OpenPort();
+    line.Inject(std::vector<uint8_t>(4000, 0x55));  // rx char and 80 % full in one batch
+    if (method == smNone) {
+      ASSERT_TRUE(ProcessUntil([&] { return calls > 0; }));
+      port.ClosePort();
+    } else {
+      ASSERT_TRUE(ProcessUntil([&] { return closed.load(); })) << method;
+    }
+    EXPECT_FALSE(port.Connected());
+    ASSERT_TRUE(ProcessUntil([&] { return !line.DeviceOpen(); })) << method;
+    port.OnRx80Full = nullptr;
+  }
+}
+
+TEST_F(Delivery, DestroyingAnOpenPortStopsEverything) {
+  auto owned = std::make_unique<TComPort>();
+  owned->SetDeviceOpener(line.Opener());
+  std::atomic<int> calls{0};
+  owned->OnRxChar = [&](QObject*, int) { ++calls; };
+  owned->OpenPort();
+  line.Inject({1});
+  ASSERT_TRUE(ProcessUntil([&] { return calls > 0; }));
+  line.Inject({2});  // a batch may be pending when the port goes
+  owned.reset();
+  EXPECT_FALSE(line.DeviceOpen());
+  ProcessFor(20);
+}
