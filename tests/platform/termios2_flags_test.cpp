@@ -1,0 +1,55 @@
+// The termios bits behind a line format, against the kernel's own constants: a
+// pseudo-terminal forces 8 data bits without parity, so these cannot be read back from one.
+#include <asm/termbits.h>
+#include <gtest/gtest.h>
+
+#include "platform/termios2_linux.h"
+
+namespace platform {
+namespace {
+
+LineFormat Format(uint32_t baud, uint8_t bits, uint8_t parity, uint8_t stop) {
+  LineFormat format;
+  format.baudRate = baud;
+  format.dataBits = bits;
+  format.parity = parity;
+  format.stopBits = stop;
+  return format;
+}
+
+uint32_t Bits(const LineFormat& format) {
+  return EncodeLineFormat(format, {}).cflag &
+         (CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+}
+
+TEST(LineFlags, FormatBits) {
+  EXPECT_EQ(Bits(Format(9600, 7, 2, 2)), uint32_t{B9600 | CS7 | PARENB | CSTOPB});
+  EXPECT_EQ(Bits(Format(9600, 6, 1, 0)), uint32_t{B9600 | CS6 | PARENB | PARODD});
+  EXPECT_EQ(Bits(Format(9600, 8, 3, 0)), uint32_t{B9600 | CS8 | PARENB | PARODD | CMSPAR});
+  EXPECT_EQ(Bits(Format(9600, 8, 4, 0)), uint32_t{B9600 | CS8 | PARENB | CMSPAR});
+  EXPECT_EQ(Bits(Format(115200, 5, 0, 1)), uint32_t{B115200 | CS5 | CSTOPB});
+  const LineFlags custom = EncodeLineFormat(Format(31250, 8, 0, 0), {});
+  EXPECT_EQ(custom.cflag & (CBAUD | CIBAUD), uint32_t{BOTHER});
+  EXPECT_EQ(custom.ospeed, 31250u);
+}
+
+TEST(LineFlags, FlowControlKeepsTheOtherBits) {
+  LineFormat format = Format(9600, 8, 0, 0);
+  format.rtsCtsFlow = format.xonXoffIn = format.xonXoffOut = format.parityCheck = true;
+  const LineFlags flags = EncodeLineFormat(format, {CLOCAL | CREAD | CS7 | PARENB, IGNBRK, 0, 0});
+  EXPECT_EQ(flags.cflag, uint32_t{CLOCAL | CREAD | CS8 | B9600 | CRTSCTS});
+  EXPECT_EQ(flags.iflag, uint32_t{IGNBRK | INPCK | IXON | IXOFF});
+  EXPECT_EQ(EncodeLineFormat(Format(9600, 8, 0, 0), flags).iflag, uint32_t{IGNBRK});
+}
+
+TEST(LineFlags, DecodeGivesBackWhatWasEncoded) {
+  for (uint8_t bits = 5; bits <= 8; ++bits)
+    for (uint8_t parity = 0; parity <= 4; ++parity)
+      for (uint32_t baud : {300u, 31250u, 4000000u}) {
+        const LineFormat format = Format(baud, bits, parity, 2);
+        EXPECT_EQ(DecodeLineFlags(EncodeLineFormat(format, {})), format);
+      }
+}
+
+}  // namespace
+}  // namespace platform
