@@ -1,0 +1,330 @@
+// Flashing: the client list and the flash tick, the flash timer's thread and its end, and the
+// real rate and cost of flashing.
+#include "framework/guard.h"
+#include "framework/synchronize.h"
+#include "instruments/led/ab_led.h"
+#include "instruments/led/flash_timer.h"
+#include "led_test_util.h"
+#include "wait.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+using namespace instruments;
+using namespace led_test;
+using testing_support::ProcessFor;
+using testing_support::ProcessUntil;
+
+namespace {
+
+QElapsedTimer& Clock() {
+  static QElapsedTimer clock;
+  if (!clock.isValid()) clock.start();
+  return clock;
+}
+
+// Records every flash state it is sent, with the flash counter and the time.
+class RecordingLED : public TAbLED {
+ public:
+  using TAbLED::TAbLED;
+  struct Entry {
+    uint32_t counter;
+    bool state;
+    qint64 ms;
+  };
+  QList<Entry> states;
+  std::function<void()> onState;
+
+ protected:
+  void DrawFlashState(bool state) override {
+    states << Entry{FlashCounter(), state, Clock().elapsed()};
+    TAbLED::DrawFlashState(state);
+    if (onState) onState();
+  }
+};
+
+class ThrowingLED : public TAbLED {
+ public:
+  using TAbLED::TAbLED;
+
+ protected:
+  void DrawFlashState(bool) override { throw std::runtime_error("cannot draw"); }
+};
+
+void StartFlashing(TAbLED& led, TAbBinGControl::TFlashFreq frequency = TAbBinGControl::ff1Hz) {
+  led.SetFrequency(frequency);
+  led.SetFlashing(true);
+  led.SetChecked(true);
+}
+
+// Only the test's own FlashTick calls count from here on.
+void StopTheFlashThread() {
+  ASSERT_NE(FlashTimer(), nullptr);
+  FlashTimer()->SetEnabled(false);
+}
+
+bool FlashThreadRunning() { return FlashTimer() && FlashTimer()->Thread()->Running(); }
+
+double ThreadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+}  // namespace
+
+TEST(FlashClients, AnLedFlashesOnlyWhileCheckedAndFlashing) {
+  QWidget window;
+  RecordingLED led(&window);
+  led.LED()->SetColorOff(framework::clRed);
+  const int clientsBefore = FlashClientCount();
+  led.SetFlashing(true);
+  EXPECT_EQ(FlashClientCode(&led), 0);
+  led.SetChecked(true);
+  EXPECT_EQ(FlashClientCode(&led), 5);
+  ASSERT_NE(FlashTimer(), nullptr);
+  led.SetFrequency(TAbBinGControl::ff8Hz);
+  EXPECT_EQ(FlashClientCode(&led), 2);
+  EXPECT_EQ(FlashClientCount(), clientsBefore + 1);
+  ASSERT_TRUE(ProcessUntil([&] { return !led.states.isEmpty(); }));  // the timer really ticks
+
+  led.SetChecked(false);
+  EXPECT_EQ(FlashClientCode(&led), 0);
+  EXPECT_FALSE(led.LampOn());
+  const QImage image = Render(led);
+  EXPECT_EQ(Pixel(image, 7, 17), QColor(255, 0, 0));
+
+  led.SetChecked(true);
+  led.SetFlashing(false);
+  EXPECT_EQ(FlashClientCode(&led), 0);
+  EXPECT_TRUE(led.LampOn());
+}
+
+TEST(FlashTick, EachRateChangesEveryTwoToTheCodeTicks) {
+  std::vector<std::unique_ptr<RecordingLED>> leds;
+  for (int f = TAbBinGControl::ff8Hz; f <= TAbBinGControl::ff05Hz; ++f) {
+    leds.push_back(std::make_unique<RecordingLED>());
+    StartFlashing(*leds.back(), TAbBinGControl::TFlashFreq(f));
+  }
+  StopTheFlashThread();
+  const uint32_t start = FlashCounter();
+  for (int i = 0; i < 260; ++i) FlashTick(nullptr);
+  EXPECT_EQ(FlashCounter(), start + 260);
+
+  for (size_t i = 0; i < leds.size(); ++i) {
+    const int code = int(i) + 2;
+    SCOPED_TRACE(code);
+    const auto& states = leds[i]->states;
+    ASSERT_GE(states.size(), 2);
+    EXPECT_EQ(states[0].counter, start + 1);  // the first tick draws at once
+    for (int k = 0; k < states.size(); ++k) {
+      EXPECT_EQ(states[k].state, bool((states[k].counter >> code) & 1));
+      if (k > 1) {
+        EXPECT_EQ(states[k].counter - states[k - 1].counter, 1u << code);
+      }
+    }
+  }
+  EXPECT_EQ(leds[3]->states[2].counter - leds[3]->states[1].counter, 32u);  // ff1Hz
+}
+
+TEST(FlashTick, AFailingOrVanishingClientDoesNotStopTheOthers) {
+  QStringList reports;
+  const auto previous = framework::SetExceptionReporter([&](const QString& m) { reports << m; });
+  ThrowingLED bad;
+  RecordingLED remover, removed, last;
+  for (TAbLED* led : std::initializer_list<TAbLED*>{&bad, &remover, &removed, &last})
+    StartFlashing(*led, TAbBinGControl::ff8Hz);
+  StopTheFlashThread();
+  // The first state it gets takes itself and the next client off the list.
+  remover.onState = [&] {
+    removed.SetChecked(false);
+    remover.SetChecked(false);
+  };
+  FlashTick(nullptr);
+  FlashTick(nullptr);
+  framework::SetExceptionReporter(previous);
+  EXPECT_TRUE(reports.isEmpty());
+  EXPECT_EQ(remover.states.size(), 1);
+  EXPECT_TRUE(removed.states.isEmpty());
+  EXPECT_EQ(last.states.size(), 1);  // served on the next tick at the latest
+  EXPECT_EQ(FlashClientCode(&bad), 2);
+}
+
+TEST(FlashTimerRule, ASecondFlashTimerShowsTheMessageAndStaysInert) {
+  TAbLED led;
+  StartFlashing(led);
+  ASSERT_NE(FlashTimer(), nullptr);
+  const int timers = FlashTimerCount();
+  {
+    TAbFlashTimer second;
+    EXPECT_EQ(FlashTimerCount(), timers + 1);
+    EXPECT_FALSE(second.OnTick());
+    EXPECT_FALSE(second.Thread()->Running());
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) box = b;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), "Error Message");
+    EXPECT_EQ(box->text(), "Only one TAbFlashTimer per Application!\nRemove it...");
+    EXPECT_EQ(QString(TAbFlashTimer::OnlyOneText),
+              "Only one TAbFlashTimer per Application!\rRemove it...");
+    box->close();
+  }
+  EXPECT_EQ(FlashTimerCount(), timers);
+  EXPECT_TRUE(FlashTimer()->OnTick());
+}
+
+TEST(FlashThread, ThereIsNoFlashThreadWhileNothingFlashes) {
+  QWidget window;
+  std::vector<std::unique_ptr<TAbLED>> leds;
+  for (int i = 0; i < 10; ++i) {
+    leds.push_back(std::make_unique<TAbLED>(&window));
+    leds.back()->SetStatusInt(i % 2);
+  }
+  // A thread left by an earlier flashing LED ends once its last tick has been served.
+  EXPECT_TRUE(ProcessUntil([] { return !FlashThreadRunning(); }, 1000));
+  ProcessFor(50);
+  EXPECT_FALSE(FlashThreadRunning());
+  StartFlashing(*leds[0]);
+  EXPECT_TRUE(FlashThreadRunning());
+  leds[0]->SetChecked(false);
+  EXPECT_TRUE(ProcessUntil([] { return !FlashThreadRunning(); }, 1000));
+  ASSERT_NE(FlashTimer(), nullptr);  // the timer itself stays for the next flashing LED
+  StartFlashing(*leds[1]);
+  EXPECT_TRUE(FlashThreadRunning());
+  leds.clear();
+  EXPECT_TRUE(ProcessUntil([] { return !FlashThreadRunning(); }, 1000));
+}
+
+TEST(FlashThread, TicksOnTheGuiThreadUntilDisabled) {
+  TAbFlash flash;
+  EXPECT_FALSE(flash.Thread()->Running());  // no event, no thread
+  int ticks = 0;
+  bool allOnGui = true;
+  QObject* sender = nullptr;
+  flash.SetOnTick([&](QObject* s) {
+    ++ticks;
+    allOnGui = allOnGui && framework::IsGuiThread();
+    sender = s;
+  });
+  EXPECT_TRUE(flash.Thread()->Running());
+  ASSERT_TRUE(ProcessUntil([&] { return ticks >= 5; }, 2000));
+  EXPECT_TRUE(allOnGui);
+  EXPECT_EQ(sender, &flash);
+
+  flash.SetEnabled(false);
+  ASSERT_TRUE(ProcessUntil([&] { return !flash.Thread()->Running(); }, 1000));
+  const int stopped = ticks;
+  ProcessFor(60);
+  EXPECT_EQ(ticks, stopped);
+
+  flash.SetTickInterval(0);
+  flash.SetEnabled(true);
+  EXPECT_TRUE(flash.Thread()->Suspended());
+  flash.SetTickInterval(5);
+  EXPECT_EQ(flash.Thread()->Interval(), 5);
+  ASSERT_TRUE(ProcessUntil([&] { return ticks >= stopped + 3; }, 1000));
+}
+
+TEST(FlashThread, DestroyedWhileItsThreadWaitsForTheGuiThread) {
+  auto flash = std::make_unique<TAbFlash>();
+  int ticks = 0;
+  flash->SetOnTick([&](QObject*) { ++ticks; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(80));  // its tick is now waiting
+  QElapsedTimer timer;
+  timer.start();
+  flash.reset();
+  EXPECT_LT(timer.elapsed(), 500);
+  ProcessFor(50);
+  EXPECT_EQ(ticks, 0);
+}
+
+TEST(FlashThread, DestroyedFromItsOwnTick) {
+  QPointer<TAbFlash> flash = new TAbFlash;
+  int ticks = 0;
+  flash->SetOnTick([&](QObject* sender) {
+    ++ticks;
+    delete sender;
+  });
+  ASSERT_TRUE(ProcessUntil([&] { return flash.isNull(); }, 1000));
+  ProcessFor(80);
+  EXPECT_EQ(ticks, 1);
+}
+
+TEST(FlashThread, ProgramEndFreesTheTimerWhileItsThreadWaits) {
+  QWidget window;
+  TAbLED led(&window);
+  StartFlashing(led);
+  ASSERT_TRUE(FlashThreadRunning());
+  std::this_thread::sleep_for(std::chrono::milliseconds(80));  // a tick is waiting
+  FinalizeFlash();
+  EXPECT_EQ(FlashTimer(), nullptr);
+  EXPECT_EQ(FlashTimerCount(), 0);
+  EXPECT_EQ(FlashClientCount(), 0);
+  ProcessFor(50);
+
+  // Flashing again starts a new timer.
+  led.SetChecked(false);
+  led.SetChecked(true);
+  ASSERT_NE(FlashTimer(), nullptr);
+  const uint32_t counter = FlashCounter();
+  EXPECT_TRUE(ProcessUntil([&] { return FlashCounter() >= counter + 3; }, 1000));
+}
+
+TEST(FlashTiming, TenLedsAtOneHertzOverFiveSeconds) {
+  QWidget window;
+  window.resize(5 * 80, 2 * 36);
+  std::vector<std::unique_ptr<RecordingLED>> leds;
+  for (int i = 0; i < 10; ++i) {
+    leds.push_back(std::make_unique<RecordingLED>(&window, QStringLiteral("abld%1").arg(i + 1)));
+    leds.back()->move((i % 5) * 80, (i / 5) * 36);
+    StartFlashing(*leds.back());
+  }
+  window.show();
+  ProcessFor(50);
+
+  const double cpuStart = ThreadCpuMs();
+  QEventLoop loop;
+  QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+  loop.exec();
+  const double cpuMs = ThreadCpuMs() - cpuStart;
+
+  const auto& states = leds[0]->states;
+  ASSERT_GE(states.size(), 9);
+  qint64 shortest = 1 << 30, longest = 0;
+  for (int k = 2; k < states.size(); ++k) {  // from the first real change on
+    const qint64 half = states[k].ms - states[k - 1].ms;
+    shortest = std::min(shortest, half);
+    longest = std::max(longest, half);
+  }
+  const double mean = double(states.back().ms - states[1].ms) / double(states.size() - 2);
+  std::printf("ff1Hz half-period over 5 s: mean %.1f ms (min %lld, max %lld, %lld changes); "
+              "GUI thread CPU %.1f ms = %.2f %% of a core\n",
+              mean, (long long)shortest, (long long)longest, (long long)states.size() - 1, cpuMs,
+              cpuMs / 50.0);
+  EXPECT_NEAR(mean, 512.0, 51.2);
+  for (const auto& led : leds) EXPECT_GE(led->states.size(), 9);
+  if (!kSanitized) {
+    EXPECT_LT(cpuMs / 5000.0, 0.02);
+  }
+}
