@@ -1,0 +1,51 @@
+// Pixel helpers of the instrument control tests: render a control, read regions back as text
+// art, and keep PNGs of the renders for a look (when ZT_PNG_DIR names a folder).
+#pragma once
+
+#include <QColor>
+#include <QDir>
+#include <QImage>
+#include <QStringList>
+#include <QWidget>
+#include <ostream>
+
+// Readable failure output for texts and text art.
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << text.toStdString();
+}
+
+namespace pixels {
+
+inline QImage Render(QWidget& widget) {
+  return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+inline QRgb Rgb(const QColor& color) {
+  return color.rgb() | 0xFF000000u;
+}
+
+// One string per row of the rectangle: '#' where the pixel has the colour, '.' elsewhere.
+inline QStringList Art(const QImage& image, const QRect& area, const QColor& color) {
+  QStringList rows;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    QString row;
+    for (int x = area.left(); x <= area.right(); ++x)
+      row += (image.pixel(x, y) | 0xFF000000u) == Rgb(color) ? QLatin1Char('#') : QLatin1Char('.');
+    rows << row;
+  }
+  return rows;
+}
+
+inline int Count(const QImage& image, const QRect& area, const QColor& color) {
+  return int(Art(image, area, color).join(QString()).count(QLatin1Char('#')));
+}
+
+inline void Keep(const QImage& image, const QString& name, int scale = 4) {
+  const QString dir = qEnvironmentVariable("ZT_PNG_DIR");
+  if (dir.isEmpty()) return;
+  QDir().mkpath(dir);
+  image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+      .save(dir + QLatin1Char('/') + name + QLatin1String(".png"));
+}
+
+}  // namespace pixels
