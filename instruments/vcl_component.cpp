@@ -4,6 +4,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMetaProperty>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimerEvent>
@@ -72,9 +73,20 @@ void TiVCLComponent::Recapture() {
   for (const QPoint& corner : corners)
     if (!visible.contains(corner)) return;
   if (!parent) return;
+  // The parent's own picture, then the siblings beneath this control. Rendering the parent with
+  // its children would paint this control again from inside its own paint.
   capturingControl = this;
-  parent->render(&capture_, QPoint(0, 0), QRegion(geometry()),
-                 QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  parent->render(&capture_, QPoint(0, 0), QRegion(geometry()), QWidget::DrawWindowBackground);
+  for (QObject* child : parent->children()) {
+    if (child == this) break;  // the children after this one lie above it
+    auto* sibling = qobject_cast<QWidget*>(child);
+    if (!sibling || sibling->isWindow() || !sibling->isVisible()) continue;
+    const QRect overlap = sibling->geometry() & geometry();
+    if (overlap.isEmpty()) continue;
+    sibling->render(&capture_, overlap.topLeft() - pos(),
+                    QRegion(overlap.translated(-sibling->pos())),
+                    QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  }
   capturingControl = nullptr;
   recapture_ = false;
 }
@@ -152,7 +164,16 @@ void TiVCLComponent::NewLinkData(int index, QVariant value) {
     bool& flag;
     ~Reset() { flag = false; }
   } reset{incomingLinkData_};
-  if (!InputFromLink(name, value)) setProperty(name.toLatin1().constData(), value);
+  if (!InputFromLink(name, value)) {
+    // Property names are matched as the link gives them, in any case.
+    const QMetaObject* meta = metaObject();
+    for (int i = 0; i < meta->propertyCount(); ++i) {
+      const QMetaProperty property = meta->property(i);
+      if (name.compare(QLatin1String(property.name()), Qt::CaseInsensitive) != 0) continue;
+      property.write(this, value);
+      break;
+    }
+  }
   framework::Raise(OnNewOPCData, this, index);
 }
 

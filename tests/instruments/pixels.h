@@ -40,6 +40,17 @@ inline int Count(const QImage& image, const QRect& area, const QColor& color) {
   return int(Art(image, area, color).join(QString()).count(QLatin1Char('#')));
 }
 
+// Pixels whose three channels are all at least `level` (text drawn in white, smoothed).
+inline int CountBright(const QImage& image, const QRect& area, int level = 128) {
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QRgb p = image.pixel(x, y);
+      n += qRed(p) >= level && qGreen(p) >= level && qBlue(p) >= level;
+    }
+  return n;
+}
+
 inline void Keep(const QImage& image, const QString& name, int scale = 4) {
   const QString dir = qEnvironmentVariable("ZT_PNG_DIR");
   if (dir.isEmpty()) return;

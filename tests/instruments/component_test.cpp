@@ -1,0 +1,315 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QTest>
+#include <stdexcept>
+
+#include "framework/exception.h"
+#include "framework/guard.h"
+#include "instruments/seven_segment_display.h"
+#include "instruments/update_object.h"
+#include "pixels.h"
+#include "wait.h"
+
+using namespace instruments;
+using testing_support::ProcessFor;
+using testing_support::ProcessUntil;
+
+namespace {
+
+// A control that paints its background, or whatever the test asks, and records its input.
+class Probe : public TiCustomComponent {
+ public:
+  explicit Probe(QWidget* parent = nullptr) : TiCustomComponent(parent) { resize(40, 30); }
+  std::function<void(QPainter&)> draw;
+  std::function<void()> onKey;
+  std::function<void()> onLostFocus;
+  QList<bool> userActionSeen;
+
+ protected:
+  void DrawContents(QPainter& canvas) override {
+    if (draw)
+      draw(canvas);
+    else
+      DrawBackGround(canvas, BackGroundColor());
+  }
+  void HandleKeyPress(QChar&) override {
+    userActionSeen << UserAction();
+    if (onKey) onKey();
+  }
+  void HandleMouseDown(TMouseButton, TShiftState, int, int) override {
+    userActionSeen << UserAction();
+    throw std::runtime_error("mouse");
+  }
+  void HandleLostFocus() override {
+    TiCustomComponent::HandleLostFocus();
+    if (onLostFocus) onLostFocus();
+  }
+};
+
+struct ReportSink {
+  QStringList messages;
+  framework::ExceptionReporter previous;
+  ReportSink() {
+    previous = framework::SetExceptionReporter([this](const QString& m) { messages << m; });
+  }
+  ~ReportSink() { framework::SetExceptionReporter(previous); }
+};
+
+// Counts paints of a shown control and what each one showed.
+struct PaintLog {
+  QList<int> values;
+  explicit PaintLog(TiSevenSegmentInteger& d) {
+    d.OnAfterPaint = [this, &d](QObject*, QPainter&) { values << d.Value(); };
+  }
+};
+
+}  // namespace
+
+TEST(ControlPaint, AFailingDrawingShowsItsMessageInWhiteOnBlack) {
+  ReportSink sink;
+  Probe probe;
+  probe.resize(120, 40);
+  probe.SetBackGroundColor(framework::clYellow);
+  probe.draw = [&](QPainter& canvas) {
+    probe.DrawBackGround(canvas, framework::clYellow);
+    throw framework::Exception("Drawing failed");
+  };
+  QImage image = pixels::Render(probe);
+  pixels::Keep(image, "control_draw_error");
+  EXPECT_EQ(pixels::Count(image, image.rect(), QColor(255, 255, 0)), 0);
+  EXPECT_EQ(image.pixel(119, 39) | 0xFF000000u, 0xFF000000u);
+  EXPECT_GT(pixels::CountBright(image, QRect(0, 0, 120, 20)), 20);
+  EXPECT_EQ(pixels::CountBright(image, QRect(0, 20, 120, 20)), 0);
+  EXPECT_TRUE(sink.messages.isEmpty());
+  // The program goes on: the next drawing that works is shown.
+  probe.draw = nullptr;
+  image = pixels::Render(probe);
+  EXPECT_EQ(pixels::Count(image, image.rect(), QColor(255, 255, 0)), 120 * 40);
+}
+
+TEST(ControlRepaint, ABurstWithinOneFrameGivesOnePaintNowAndOneFromTheSweeper) {
+  TiSevenSegmentInteger display;
+  display.SetAutoFrameRate(true);
+  ASSERT_EQ(display.UpdateFrameRate(), 60);
+  display.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&display));
+  ProcessFor(60);
+  PaintLog log(display);
+  QElapsedTimer clock;
+  clock.start();
+  for (int value = 1; value <= 1000; ++value) display.SetValue(value);
+  ProcessFor(100);
+  EXPECT_EQ(log.values.size(), 1);
+  EXPECT_TRUE(display.RepaintPending());
+  ASSERT_TRUE(ProcessUntil([&] { return log.values.size() >= 2; }, 1500));
+  EXPECT_GT(clock.elapsed(), 100);  // not a frame later: at the sweeper's tick
+  ProcessFor(50);
+  EXPECT_EQ(log.values, QList<int>({1000, 1000}));
+  EXPECT_FALSE(display.RepaintPending());
+}
+
+TEST(ControlRepaint, ChangesSpreadOverManyFramesAreLimitedToTheFrameRate) {
+  TiSevenSegmentInteger display;
+  display.SetAutoFrameRate(true);
+  display.SetUpdateFrameRate(20);
+  display.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&display));
+  ProcessFor(60);
+  PaintLog log(display);
+  QElapsedTimer clock;
+  clock.start();
+  int value = 0;
+  while (clock.elapsed() < 300) {
+    display.SetValue(++value);
+    ProcessFor(1);
+  }
+  ProcessFor(20);
+  const int frames = int(clock.elapsed() / 50);
+  EXPECT_LE(log.values.size(), frames + 2);
+  EXPECT_GE(log.values.size(), 2);
+  EXPECT_GT(value, 3 * log.values.size());
+}
+
+TEST(ControlRepaint, NoLimitBatchesAndUnchangedValues) {
+  TiSevenSegmentInteger display;
+  display.SetAutoFrameRate(true);
+  display.SetUpdateFrameRate(0);
+  display.SetValue(1);
+  display.SetValue(2);
+  EXPECT_FALSE(display.RepaintPending());  // rate 0: every change repaints at once
+
+  display.SetAutoFrameRate(false);
+  display.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&display));
+  ProcessFor(30);
+  PaintLog log(display);
+  display.SetValue(2);
+  display.SetDigitCount(display.DigitCount());
+  display.SetSegmentColor(display.SegmentColor());
+  ProcessFor(30);
+  EXPECT_TRUE(log.values.isEmpty());
+
+  display.BeginUpdate();
+  display.SetValue(3);
+  display.SetValue(4);
+  ProcessFor(30);
+  EXPECT_TRUE(log.values.isEmpty());
+  EXPECT_TRUE(display.RepaintPending());
+  display.EndUpdate();
+  ProcessFor(30);
+  EXPECT_EQ(log.values, QList<int>({4}));
+}
+
+TEST(ControlRepaint, TheSweeperRunsWhileControlsExist) {
+  TiUpdateObject& sweeper = TiUpdateObject::Instance();
+  const int before = sweeper.Count();
+  {
+    Probe probe;
+    EXPECT_EQ(sweeper.Count(), before + 1);
+    EXPECT_TRUE(sweeper.TimerEnabled());
+  }
+  EXPECT_EQ(sweeper.Count(), before);
+  EXPECT_EQ(sweeper.TimerEnabled(), before > 0);
+}
+
+TEST(ControlBorder, RaisedAndSunkenBevelsFollowTheEdgeRules) {
+  TiSevenSegmentInteger display;
+  display.SetBorderStyle(ibsRaised);
+  QImage image = pixels::Render(display);
+  pixels::Keep(image, "seven_segment_raised");
+  using framework::ColorToQColor;
+  const QRgb highlight = ColorToQColor(framework::clBtnHighlight).rgb();
+  const QRgb dark = ColorToQColor(framework::cl3DDkShadow).rgb();
+  const QRgb light = ColorToQColor(framework::cl3DLight).rgb();
+  const QRgb shadow = ColorToQColor(framework::clBtnShadow).rgb();
+  const int w = display.width();
+  const int h = display.height();
+  EXPECT_EQ(image.pixel(0, 0), highlight);
+  EXPECT_EQ(image.pixel(w - 2, 0), highlight);
+  EXPECT_EQ(image.pixel(w - 1, 0), dark);  // bottom and right own the far corners
+  EXPECT_EQ(image.pixel(0, h - 1), dark);
+  EXPECT_EQ(image.pixel(1, 1), light);
+  EXPECT_EQ(image.pixel(w - 2, h - 2), shadow);
+  EXPECT_EQ(image.pixel(2, 2), 0xFF000000u);
+
+  display.SetBorderStyle(ibsLowered);
+  image = pixels::Render(display);
+  EXPECT_EQ(image.pixel(0, 0), shadow);
+  EXPECT_EQ(image.pixel(w - 1, h - 1), highlight);
+  EXPECT_EQ(image.pixel(1, 1), dark);
+  EXPECT_EQ(image.pixel(w - 2, h - 2), light);
+}
+
+TEST(ControlTransparency, ShowsTheParentAndRetriesWhenCovered) {
+  QWidget window;
+  window.resize(200, 100);
+  QPalette palette;
+  palette.setColor(QPalette::Window, QColor(200, 30, 40));
+  window.setPalette(palette);
+  window.setAutoFillBackground(true);
+  Probe probe(&window);
+  probe.setGeometry(10, 10, 60, 40);
+  probe.SetBackGroundColor(framework::clBlue);
+  probe.SetTransparent(true);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QImage image = probe.RenderContents();
+  EXPECT_EQ(pixels::Count(image, image.rect(), QColor(200, 30, 40)), 60 * 40);
+  EXPECT_FALSE(probe.RecapturePending());
+
+  // A sibling over one corner: the capture fails, shows the colour and is tried again.
+  Probe cover(&window);
+  cover.setGeometry(50, 30, 40, 40);
+  cover.show();
+  probe.RefreshAll();
+  ASSERT_TRUE(probe.RecapturePending());
+  image = probe.RenderContents();
+  EXPECT_EQ(pixels::Count(image, image.rect(), QColor(0, 0, 255)), 60 * 40);
+  EXPECT_TRUE(probe.RecapturePending());
+  cover.hide();
+  image = probe.RenderContents();
+  EXPECT_EQ(pixels::Count(image, image.rect(), QColor(200, 30, 40)), 60 * 40);
+  EXPECT_FALSE(probe.RecapturePending());
+
+  probe.SetTransparent(false);
+  image = probe.RenderContents();
+  EXPECT_EQ(pixels::Count(image, image.rect(), QColor(0, 0, 255)), 60 * 40);
+}
+
+TEST(ControlInput, HandlersRunAsUserActionAndTheirErrorsAreDiscarded) {
+  ReportSink sink;
+  Probe probe;
+  QList<QChar> pressed;
+  probe.OnKeyPress = [&](QObject*, QChar& key) { pressed << key; };
+  probe.onKey = [] { throw std::runtime_error("key"); };
+  QTest::keyClick(&probe, Qt::Key_5);
+  QTest::keyClick(&probe, Qt::Key_Return);
+  QTest::mouseClick(&probe, Qt::LeftButton);
+  EXPECT_EQ(pressed, QList<QChar>({QChar('5'), QChar(13)}));
+  EXPECT_EQ(probe.userActionSeen, QList<bool>({true, true, true}));
+  EXPECT_FALSE(probe.UserAction());
+  EXPECT_TRUE(sink.messages.isEmpty());
+}
+
+TEST(ControlInput, FocusHandlersSetTheFlagAndReportErrors) {
+  ReportSink sink;
+  QWidget window;
+  Probe probe(&window);
+  Probe other(&window);
+  other.move(50, 0);
+  probe.setFocusPolicy(Qt::StrongFocus);
+  other.setFocusPolicy(Qt::StrongFocus);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  bool flagged = false;
+  probe.onLostFocus = [&] {
+    flagged = probe.UserAction();
+    throw framework::Exception("commit failed");
+  };
+  probe.setFocus();
+  ASSERT_TRUE(ProcessUntil([&] { return probe.HasFocus(); }));
+  other.setFocus();
+  ASSERT_TRUE(ProcessUntil([&] { return !probe.HasFocus(); }));
+  EXPECT_TRUE(flagged);
+  EXPECT_EQ(sink.messages, QStringList({"commit failed"}));
+}
+
+TEST(ControlTimer, StartsWithADelayThenRepeats) {
+  Probe probe;
+  int ticks = 0;
+  probe.OnInternalTimer = [&](QObject*) { ++ticks; };
+  probe.TimerStart(0, 0);
+  EXPECT_FALSE(probe.TimerIsRunning());
+  probe.TimerStart(60, 10);
+  EXPECT_TRUE(probe.TimerIsRunning());
+  ProcessFor(40);
+  EXPECT_EQ(ticks, 0);
+  ASSERT_TRUE(ProcessUntil([&] { return ticks >= 3; }, 1000));
+  probe.TimerStop();
+  EXPECT_FALSE(probe.TimerIsRunning());
+  const int stopped = ticks;
+  ProcessFor(40);
+  EXPECT_EQ(ticks, stopped);
+}
+
+TEST(ControlDataLink, InertWithoutItemsAndBoundByNameWithThem) {
+  TiSevenSegmentInteger display;
+  EXPECT_FALSE(display.OutputToLink("Value", 5));
+  QVariant written;
+  display.OPCItems().Add({"value", [&](const QVariant& v) {
+                            written = v;
+                            return true;
+                          }});
+  EXPECT_TRUE(display.OutputToLink("Value", 5));
+  EXPECT_EQ(written.toInt(), 5);
+  int arrived = -1;
+  display.OnNewOPCData = [&](QObject*, int index) { arrived = index; };
+  display.NewLinkData(0, 77);
+  EXPECT_EQ(display.Value(), 77);
+  EXPECT_EQ(arrived, 0);
+  display.NewLinkData(3, 1);  // no such item
+  EXPECT_EQ(display.Value(), 77);
+}
