@@ -15,8 +15,13 @@
 #include <functional>
 #include <memory>
 
+namespace platform {
+class IniFile;
+}
+
 namespace serial {
 
+class TRegistry;
 class TComThread;
 class TComEventWindow;
 
@@ -105,6 +110,15 @@ class TCustomComPort : public QObject {
   int SendBytes(const void* buffer, int count);
   int ReceiveBytes(void* buffer, int count);
 
+  // Settings persistence: path is a registry path ("HKEY_LOCAL_MACHINE\Software\...", the
+  // component's name is the last key) or an ini file name (the name is the section). Every
+  // failure becomes EComPort 16 (save) or 17 (restore).
+  void SaveSettings(TSettingsStore store, const QString& path);
+  void RestoreSettings(TSettingsStore store, const QString& path);
+
+  // Lets the operator pick port and line format; OK applies them in one batch.
+  void RunSetupDialog();
+
   // --- handlers
   framework::TNotifyEvent OnAfterOpen;
   framework::TNotifyEvent OnAfterClose;
@@ -123,6 +137,10 @@ class TCustomComPort : public QObject {
   framework::TNotifyEvent OnRx80Full;
 
  protected:
+  virtual void SaveToRegistry(TRegistry& registry);
+  virtual void SaveToIniFile(platform::IniFile& iniFile, const QString& section);
+  virtual void RestoreFromRegistry(TRegistry& registry);
+  virtual void RestoreFromIniFile(platform::IniFile& iniFile, const QString& section);
   virtual void OpenDevice();
   virtual void CloseDevice();
 
@@ -155,6 +173,7 @@ class TCustomComPort : public QObject {
   friend class TComThread;
   friend class TComEventWindow;
 
+  void OpenSettingsKey(TRegistry& registry, const QString& path, const QString& name);
   bool ApplyAllowed() const { return connected_ && batchDepth_ == 0; }
   platform::DCB BuildDCB() const;
   platform::SerialDevice& Device() const;

@@ -69,6 +69,28 @@ TFlowControl ParseFlowControl(const QString& t) { return Parse(flowTexts, t, fcC
 TDTRFlowControl ParseDtrControl(const QString& t) { return Parse(dtrTexts, t, dtrDisable); }
 TRTSFlowControl ParseRtsControl(const QString& t) { return Parse(rtsTexts, t, rtsDisable); }
 
+QString YesNoText(bool value) { return value ? QStringLiteral("Yes") : QStringLiteral("No"); }
+
+bool ParseYesNo(const QString& text) { return AsciiUpper(text) == QStringLiteral("YES"); }
+
+QString CharText(uint8_t code) {
+  if (code >= 33 && code <= 127) return QString(QChar(code));
+  return QStringLiteral("#") + QString::number(code);
+}
+
+uint8_t ParseCharText(const QString& text) {
+  if (text.isEmpty()) return 0;
+  if (text.startsWith(u'#') && text.size() > 1) {
+    bool ok = false;
+    const int value = text.mid(1).toInt(&ok, 10);
+    return ok ? uint8_t(value & 0xFF) : 0;
+  }
+  // The code of the first character as an 8-bit text would hold it.
+  const QChar first = text.at(0);
+  return first.unicode() < 0x80 ? uint8_t(first.unicode())
+                                : uint8_t(QString(first).toUtf8().at(0));
+}
+
 uint32_t BaudRateValue(TBaudRate v) {
   const size_t i = static_cast<size_t>(v);
   return i < baudValues.size() ? baudValues[i] : 0;

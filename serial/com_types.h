@@ -60,6 +60,12 @@ TFlowControl ParseFlowControl(const QString& text);
 TDTRFlowControl ParseDtrControl(const QString& text);
 TRTSFlowControl ParseRtsControl(const QString& text);
 
+// Stored text forms: "Yes"/"No"; a character 33..127 as itself, any other as "#" and its code.
+QString YesNoText(bool value);
+bool ParseYesNo(const QString& text);
+QString CharText(uint8_t code);
+uint8_t ParseCharText(const QString& text);
+
 // Device values.
 uint32_t BaudRateValue(TBaudRate value);  // 0 for brCustom: the caller uses CustomBaudRate
 uint8_t StopBitsValue(TStopBits value);

@@ -1,0 +1,286 @@
+// Saving and restoring the port settings through the registry file and ini files.
+#include "platform/ini_file.h"
+#include "platform/recording_serial_device.h"
+#include "platform/registry.h"
+#include "serial/com_port.h"
+#include "qt_printers.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace serial;
+
+namespace {
+
+const QString appPath = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K");
+
+class Persistence : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    platform::SetRegistryFilePath(dir.filePath(QStringLiteral("registry.reg")));
+    port.setObjectName(QStringLiteral("ComPort"));
+  }
+  void TearDown() override { platform::SetRegistryFilePath(QString()); }
+
+  // Name, type and text of each value of a key, in stored order.
+  QStringList Values(platform::HKEY root, const QString& key) {
+    platform::RegistryKeyPtr handle;
+    if (platform::RegOpenKeyEx(root, key, platform::KEY_READ, handle) != 0) return {};
+    QStringList out;
+    for (uint32_t i = 0;; ++i) {
+      QString name;
+      platform::RegValue value;
+      if (platform::RegEnumValue(*handle, i, 16384, 1 << 20, name, value) != 0) break;
+      out << name + (value.type == platform::REG_DWORD ? QStringLiteral("#") + QString::number(value.number)
+                                                        : QStringLiteral("=") + value.text);
+    }
+    platform::RegCloseKey(handle);
+    return out;
+  }
+
+  void WriteRegistry(const QString& key, const QString& name, const platform::RegValue& value) {
+    platform::RegistryKeyPtr handle;
+    ASSERT_EQ(platform::RegCreateKeyEx(platform::HKEY_LOCAL_MACHINE, key, handle), 0u);
+    ASSERT_EQ(platform::RegSetValueEx(*handle, name, value), 0u);
+    ASSERT_EQ(platform::RegCloseKey(handle), 0u);
+  }
+
+  QTemporaryDir dir;
+  TComPort port;
+};
+
+platform::RegValue Text(const QString& t) {
+  platform::RegValue v;
+  v.type = platform::REG_SZ;
+  v.text = t;
+  return v;
+}
+
+int RestoreError(TComPort& port, TSettingsStore store, const QString& path) {
+  try {
+    port.RestoreSettings(store, path);
+  } catch (const EComPort& e) {
+    return e.PortErrorCode;
+  }
+  return 0;
+}
+
+// Sets every stored setting at random.
+void Randomize(TComPort& port, std::mt19937& rng) {
+  auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+  port.SetPort(QStringLiteral("/dev/tty\"X\\%1 串口").arg(pick(1000)));
+  port.SetBaudRate(TBaudRate(pick(BaudRateCount)));
+  port.SetCustomBaudRate(pick(1000000) + 1);
+  port.SetStopBits(TStopBits(pick(3)));
+  port.SetDataBits(TDataBits(pick(4)));
+  port.Parity()->SetBits(TParityBits(pick(5)));
+  port.Parity()->SetCheck(pick(2));
+  port.Parity()->SetReplace(pick(2));
+  port.Parity()->SetReplaceChar(uint8_t(pick(256)));
+  port.SetEventChar(uint8_t(pick(256)));
+  port.SetDiscardNull(pick(2));
+  port.Buffer()->SetInputSize(pick(100000) - 10);
+  port.Buffer()->SetOutputSize(pick(100000));
+  port.Timeouts()->SetReadInterval(pick(2000) - 1000);
+  port.Timeouts()->SetReadTotalMultiplier(pick(100));
+  port.Timeouts()->SetReadTotalConstant(pick(100));
+  port.Timeouts()->SetWriteTotalMultiplier(pick(100));
+  port.Timeouts()->SetWriteTotalConstant(pick(100));
+  auto flow = port.FlowControl();
+  flow->SetControlRTS(TRTSFlowControl(pick(4)));
+  flow->SetControlDTR(TDTRFlowControl(pick(3)));
+  flow->SetDSRSensitivity(pick(2));
+  flow->SetOutCTSFlow(pick(2));
+  flow->SetOutDSRFlow(pick(2));
+  flow->SetTxContinueOnXoff(pick(2));
+  flow->SetXonXoffIn(pick(2));
+  flow->SetXonXoffOut(pick(2));
+  flow->SetXonChar(uint8_t(pick(256)));
+  flow->SetXoffChar(uint8_t(pick(256)));
+}
+
+QStringList Describe(TComPort& p) {
+  auto f = p.FlowControl();
+  QStringList d{p.Port(), BaudRateText(p.BaudRate()), StopBitsText(p.StopBits()),
+                DataBitsText(p.DataBits()), ParityText(p.Parity()->Bits())};
+  for (int v : {int(p.Parity()->Check()), int(p.Parity()->Replace()), int(p.Parity()->ReplaceChar()),
+                int(p.EventChar()), int(p.DiscardNull()), p.Buffer()->InputSize(),
+                p.Buffer()->OutputSize(), p.Timeouts()->ReadInterval(),
+                p.Timeouts()->ReadTotalMultiplier(), p.Timeouts()->ReadTotalConstant(),
+                p.Timeouts()->WriteTotalMultiplier(), p.Timeouts()->WriteTotalConstant(),
+                int(f->ControlRTS()), int(f->ControlDTR()), int(f->DSRSensitivity()),
+                int(f->OutCTSFlow()), int(f->OutDSRFlow()), int(f->TxContinueOnXoff()),
+                int(f->XonXoffIn()), int(f->XonXoffOut()), int(f->XonChar()), int(f->XoffChar())})
+    d << QString::number(v);
+  if (p.BaudRate() == brCustom) d << QString::number(p.CustomBaudRate());
+  return d;
+}
+
+}  // namespace
+
+TEST(TextForms, CharactersAndYesNo) {
+  EXPECT_EQ(ParseCharText(QStringLiteral("#300")), 44);
+  EXPECT_EQ(ParseCharText(QStringLiteral("A")), 65);
+  EXPECT_EQ(ParseCharText(QStringLiteral("#")), 35);
+  EXPECT_EQ(ParseCharText(QStringLiteral("#A")), 0);
+  EXPECT_EQ(ParseCharText(QString()), 0);
+  EXPECT_EQ(ParseCharText(QStringLiteral("#99999999999")), 0);
+  EXPECT_EQ(CharText(0), QStringLiteral("#0"));
+  EXPECT_EQ(CharText(17), QStringLiteral("#17"));
+  EXPECT_EQ(CharText(33), QStringLiteral("!"));
+  EXPECT_EQ(CharText(127), QString(QChar(127)));
+  EXPECT_EQ(CharText(128), QStringLiteral("#128"));
+  for (int c = 0; c < 256; ++c) EXPECT_EQ(ParseCharText(CharText(uint8_t(c))), c);
+  EXPECT_TRUE(ParseYesNo(QStringLiteral("yEs")));
+  EXPECT_FALSE(ParseYesNo(QStringLiteral("Y")));
+  EXPECT_FALSE(ParseYesNo(QString()));
+}
+
+TEST_F(Persistence, DefaultsAndACustomRateAreWrittenInOrder) {
+  port.SaveSettings(ssRegistry, appPath);
+  const QString key = QStringLiteral("Software\\ZT_MODBUS_K\\ComPort");
+  EXPECT_EQ(Values(platform::HKEY_LOCAL_MACHINE, key),
+            (QStringList{"Port=COM1", "BaudRate=9600", "StopBits=1", "DataBits=8", "Parity=None",
+                         "FlowControl=None"}));
+  port.SetBaudRate(brCustom);
+  port.SetCustomBaudRate(31250);
+  port.SaveSettings(ssRegistry, appPath + QStringLiteral("\\Custom"));
+  EXPECT_EQ(Values(platform::HKEY_LOCAL_MACHINE,
+                   QStringLiteral("Software\\ZT_MODBUS_K\\Custom\\ComPort")).mid(0, 3),
+            (QStringList{"Port=COM1", "BaudRate=Custom", "CustomBaudRate#31250"}));
+}
+
+TEST_F(Persistence, RegistryPathRules) {
+  port.SaveSettings(ssRegistry, QStringLiteral("hkey_local_machine\\Software\\A\\"));
+  EXPECT_FALSE(Values(platform::HKEY_LOCAL_MACHINE, QStringLiteral("Software\\A\\ComPort")).isEmpty());
+  port.SaveSettings(ssRegistry, QStringLiteral("HKLM\\Software\\B"));
+  EXPECT_FALSE(Values(platform::HKEY_CURRENT_USER, QStringLiteral("Software\\B\\ComPort")).isEmpty());
+  EXPECT_TRUE(Values(platform::HKEY_LOCAL_MACHINE, QStringLiteral("Software\\B\\ComPort")).isEmpty());
+  port.SaveSettings(ssRegistry, QStringLiteral("HKEY_CURRENT_USER\\"));
+  EXPECT_FALSE(Values(platform::HKEY_CURRENT_USER, QStringLiteral("ComPort")).isEmpty());
+  // No backslash at all: nothing is opened, so saving fails and restoring reads empty texts.
+  try {
+    port.SaveSettings(ssRegistry, QStringLiteral("Software"));
+    FAIL();
+  } catch (const EComPort& e) {
+    EXPECT_EQ(e.PortErrorCode, 16);
+    EXPECT_EQ(e.Message(), QStringLiteral("Failed to store settings"));
+  }
+  port.RestoreSettings(ssRegistry, QStringLiteral("Software"));
+  EXPECT_EQ(port.Port(), QString());
+  EXPECT_EQ(port.BaudRate(), br9600);
+}
+
+TEST_F(Persistence, RestoreRulesForBothStores) {
+  const QString key = QStringLiteral("Software\\ZT_MODBUS_K\\ComPort");
+  WriteRegistry(key, QStringLiteral("BaudRate"), Text(QStringLiteral("cUSTOM")));
+  WriteRegistry(key, QStringLiteral("Parity"), Text(QStringLiteral("oDD")));
+  port.SetPort(QStringLiteral("/dev/ttyUSB3"));
+  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), 17);
+  EXPECT_EQ(port.BaudRate(), brCustom);       // read before the failure: kept
+  EXPECT_EQ(port.Port(), QString());          // a missing "Port" is the empty text
+  EXPECT_EQ(port.Parity()->Bits(), prNone);   // after the failure: not read
+  EXPECT_EQ(port.BatchDepth(), 0);
+
+  WriteRegistry(key, QStringLiteral("CustomBaudRate"), Text(QStringLiteral("31250")));
+  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), 17);  // wrong type
+  platform::RegValue number;
+  number.type = platform::REG_DWORD;
+  number.number = 31250;
+  WriteRegistry(key, QStringLiteral("CustomBaudRate"), number);
+  WriteRegistry(key, QStringLiteral("FlowControl"), Text(QStringLiteral("rubbish")));
+  port.FlowControl()->SetFlowControl(fcHardware);
+  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), 0);
+  EXPECT_EQ(port.CustomBaudRate(), 31250);
+  EXPECT_EQ(port.Parity()->Bits(), prOdd);
+  EXPECT_EQ(port.FlowControl()->FlowControl(), fcHardware);  // "Custom" changes no flag
+
+  const QString ini = dir.filePath(QStringLiteral("port.ini"));
+  QFile file(ini);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("[ComPort]\nBaudRate=Custom\nParity=Even\n");
+  file.close();
+  port.SetCustomBaudRate(4800);
+  port.SetPort(QStringLiteral("COM7"));
+  EXPECT_EQ(RestoreError(port, ssIniFile, ini), 0);
+  EXPECT_EQ(port.CustomBaudRate(), 9600);
+  EXPECT_EQ(port.Port(), QStringLiteral("COM7"));  // missing key: unchanged
+  EXPECT_EQ(port.Parity()->Bits(), prEven);
+}
+
+TEST_F(Persistence, RandomSettingsRoundTripThroughBothStores) {
+  std::mt19937 rng(20261207);
+  port.SetSavedGroups({sgBasic, sgFlowControl, sgBuffer, sgTimeouts, sgParity, sgMisc});
+  for (int round = 0; round < 40; ++round) {
+    Randomize(port, rng);
+    const QStringList saved = Describe(port);
+    const TSettingsStore store = round % 2 ? ssIniFile : ssRegistry;
+    const QString path = store == ssIniFile ? dir.filePath(QStringLiteral("round.ini")) : appPath;
+    port.SaveSettings(store, path);
+    TComPort restored;
+    restored.setObjectName(QStringLiteral("ComPort"));
+    restored.SetSavedGroups(port.SavedGroups());
+    Randomize(restored, rng);
+    restored.RestoreSettings(store, path);
+    EXPECT_EQ(Describe(restored), saved) << "round " << round;
+  }
+}
+
+TEST_F(Persistence, RestoringOntoAnOpenPortAppliesOnce) {
+  platform::RecordingLine line;
+  port.SetDeviceOpener(line.Opener());
+  port.SetBaudRate(br19200);
+  port.SaveSettings(ssRegistry, appPath);
+  port.SetBaudRate(br9600);
+  port.OpenPort();
+  line.ClearCalls();
+  port.RestoreSettings(ssRegistry, appPath);
+  EXPECT_EQ(line.LastState().BaudRate, 19200u);
+  int applies = 0;
+  for (const auto& name : line.CallNames()) applies += name == "SetCommState";
+  EXPECT_EQ(applies, 1);
+}
+
+TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
+  // A file where the folder should be: nothing can be written there, not even by root.
+  const QString blocker = dir.filePath(QStringLiteral("blocker"));
+  QFile block(blocker);
+  ASSERT_TRUE(block.open(QIODevice::WriteOnly));
+  block.close();
+  platform::SetRegistryFilePath(blocker + QStringLiteral("/registry.reg"));
+  try {
+    port.SaveSettings(ssRegistry, appPath);
+    FAIL() << "saved into a file";
+  } catch (const EComPort& e) {
+    EXPECT_EQ(e.PortErrorCode, 16);
+  }
+  try {
+    port.SaveSettings(ssIniFile, blocker + QStringLiteral("/port.ini"));
+    FAIL() << "saved into a file";
+  } catch (const EComPort& e) {
+    EXPECT_EQ(e.PortErrorCode, 16);
+  }
+
+  const QString bad = dir.filePath(QStringLiteral("bad.reg"));
+  platform::SetRegistryFilePath(bad);
+  const QByteArray contents[] = {
+      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n\"Port\"=\"/dev/tt"),
+      QByteArray("\x00\xff\xfe garbage \x01\x02", 12),
+      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n\"Port\"=dword:00000001\n\"BaudRate\"=dword:zz\n"),
+      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\nPort=/dev/ttyS0\n"),
+  };
+  for (const QByteArray& content : contents) {
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    f.close();
+    const int code = RestoreError(port, ssRegistry, appPath);
+    EXPECT_TRUE(code == 0 || code == 17) << code;
+    EXPECT_EQ(port.BatchDepth(), 0);
+  }
+}
