@@ -217,7 +217,7 @@ void TiComponent::HandleLostFocus() {
 void TiComponent::HandleWantSpecialKey(int&, bool&) {}
 void TiComponent::HandleKeyUp(uint16_t&, TShiftState) {}
 void TiComponent::HandleKeyDown(uint16_t&, TShiftState) {}
-void TiComponent::HandleKeyPress(QChar&) {}
+void TiComponent::HandleKeyPress(char16_t&) {}
 void TiComponent::HandleMouseDown(TMouseButton, TShiftState, int, int) {}
 void TiComponent::HandleMouseUp(TMouseButton, TShiftState, int, int) {}
 void TiComponent::HandleMouseMove(TShiftState, int, int) {}

@@ -160,7 +160,7 @@ class TiComponent : public QWidget {
   virtual void HandleWantSpecialKey(int& charCode, bool& result);
   virtual void HandleKeyUp(uint16_t& key, TShiftState shift);
   virtual void HandleKeyDown(uint16_t& key, TShiftState shift);
-  virtual void HandleKeyPress(QChar& key);
+  virtual void HandleKeyPress(char16_t& key);
   virtual void HandleMouseDown(TMouseButton button, TShiftState shift, int x, int y);
   virtual void HandleMouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual void HandleMouseMove(TShiftState shift, int x, int y);

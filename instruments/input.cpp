@@ -63,31 +63,31 @@ TShiftState ShiftFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons button
   return shift;
 }
 
-QChar CharFromKeyEvent(const QKeyEvent& event) {
+char16_t CharFromKeyEvent(const QKeyEvent& event) {
   const int key = event.key();
   switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      return QChar(13);
+      return 13;
     case Qt::Key_Backspace:
-      return QChar(8);
+      return 8;
     case Qt::Key_Escape:
-      return QChar(27);
+      return 27;
     case Qt::Key_Tab:
-      return QChar(9);
+      return 9;
     default:
       break;
   }
-  if (event.modifiers() & Qt::AltModifier) return QChar(0);
+  if (event.modifiers() & Qt::AltModifier) return 0;
   if (event.modifiers() & Qt::ControlModifier) {
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return QChar(1 + (key - Qt::Key_A));
-    return QChar(0);
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return char16_t(1 + (key - Qt::Key_A));
+    return 0;
   }
   const QString text = event.text();
-  if (text.isEmpty()) return QChar(0);
-  const QChar c = text.at(0);
+  if (text.isEmpty()) return 0;
+  const char16_t c = text.at(0).unicode();
   // Delete and other keys whose text is a control character type nothing here.
-  if (c.unicode() < 32 || c.unicode() == 127) return QChar(0);
+  if (c < 32 || c == 127) return 0;
   return c;
 }
 

@@ -2,7 +2,6 @@
 // the handler slot types of the key and mouse events.
 #pragma once
 
-#include <QChar>
 #include <QObject>
 #include <cstdint>
 #include <functional>
@@ -38,7 +37,7 @@ inline constexpr uint16_t VK_INSERT = 45;
 inline constexpr uint16_t VK_DELETE = 46;
 
 using TKeyEvent = std::function<void(QObject* Sender, uint16_t& Key, TShiftState Shift)>;
-using TKeyPressEvent = std::function<void(QObject* Sender, QChar& Key)>;
+using TKeyPressEvent = std::function<void(QObject* Sender, char16_t& Key)>;
 using TMouseEvent =
     std::function<void(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(QObject* Sender, TShiftState Shift, int X, int Y)>;
@@ -51,6 +50,6 @@ TShiftState ShiftFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons button
 // The character a key press types, as the platform's character message carries it: control
 // characters for Enter (13), Backspace (8), Escape (27), Tab (9) and Ctrl+A..Ctrl+Z (1..26);
 // 0 when the key types nothing.
-QChar CharFromKeyEvent(const QKeyEvent& event);
+char16_t CharFromKeyEvent(const QKeyEvent& event);
 
 }  // namespace instruments

@@ -229,8 +229,8 @@ void TiVCLComponent::keyPressEvent(QKeyEvent* event) {
         framework::Raise(OnKeyDown, this, key, shift);
         Discarding([&] { HandleKeyDown(key, shift); });
       }
-      QChar ch = CharFromKeyEvent(*event);
-      if (ch.isNull()) return;
+      char16_t ch = CharFromKeyEvent(*event);
+      if (ch == 0) return;
       framework::Raise(OnKeyPress, this, ch);
       Discarding([&] { HandleKeyPress(ch); });
     });

@@ -34,7 +34,7 @@ class Probe : public TiCustomComponent {
     else
       DrawBackGround(canvas, BackGroundColor());
   }
-  void HandleKeyPress(QChar&) override {
+  void HandleKeyPress(char16_t&) override {
     userActionSeen << UserAction();
     if (onKey) onKey();
   }
@@ -241,13 +241,13 @@ TEST(ControlTransparency, ShowsTheParentAndRetriesWhenCovered) {
 TEST(ControlInput, HandlersRunAsUserActionAndTheirErrorsAreDiscarded) {
   ReportSink sink;
   Probe probe;
-  QList<QChar> pressed;
-  probe.OnKeyPress = [&](QObject*, QChar& key) { pressed << key; };
+  QList<char16_t> pressed;
+  probe.OnKeyPress = [&](QObject*, char16_t& key) { pressed << key; };
   probe.onKey = [] { throw std::runtime_error("key"); };
   QTest::keyClick(&probe, Qt::Key_5);
   QTest::keyClick(&probe, Qt::Key_Return);
   QTest::mouseClick(&probe, Qt::LeftButton);
-  EXPECT_EQ(pressed, QList<QChar>({QChar('5'), QChar(13)}));
+  EXPECT_EQ(pressed, QList<char16_t>({u'5', 13}));
   EXPECT_EQ(probe.userActionSeen, QList<bool>({true, true, true}));
   EXPECT_FALSE(probe.UserAction());
   EXPECT_TRUE(sink.messages.isEmpty());
