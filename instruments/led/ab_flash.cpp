@@ -13,7 +13,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace instruments {
 
@@ -22,12 +21,9 @@ namespace {
 std::atomic<bool> Closing{false};
 bool ClosingRoutineAdded = false;  // GUI thread only
 
-void ReapFinishedThreads(bool wait);
-
 void MarkApplicationClosing() {
   Closing = true;
   ClosingRoutineAdded = false;
-  ReapFinishedThreads(true);
 }
 
 // Flash threads must stop before the application object goes; its destructor runs this first.
@@ -61,11 +57,6 @@ struct TTimerThread::State {
   std::thread worker;        // GUI thread only
   TAbFlash* owner = nullptr; // GUI thread only
   bool inTick = false;       // GUI thread only: the owner's DoTick is running
-
-  bool Alive() {
-    std::lock_guard<std::mutex> guard(lock);
-    return alive;
-  }
 };
 
 namespace {
@@ -78,27 +69,6 @@ void RunOwnerTick(TTimerThread::State& s) {
   s.inTick = true;
   framework::Guard([&s] { s.owner->DoTick(); });
   s.inTick = false;
-}
-
-// Threads of flash components destroyed from inside their own tick. Each ends as soon as that
-// tick returns and is joined at the next opportunity (GUI thread only).
-std::vector<std::shared_ptr<TTimerThread::State>>& FinishedThreads() {
-  static std::vector<std::shared_ptr<TTimerThread::State>> finished;
-  return finished;
-}
-
-void ReapFinishedThreads(bool wait) {
-  auto& finished = FinishedThreads();
-  for (auto it = finished.begin(); it != finished.end();) {
-    TTimerThread::State& s = **it;
-    if (wait) framework::WaitServingSynchronize([&s] { return !s.Alive(); });
-    if (s.Alive()) {
-      ++it;
-      continue;
-    }
-    s.worker.join();
-    it = finished.erase(it);
-  }
 }
 
 // Ticks are due on a fixed schedule, so the time the GUI thread takes does not add up.
@@ -127,7 +97,6 @@ void TimerThreadLoop(std::shared_ptr<TTimerThread::State> s) {
 
 TTimerThread::TTimerThread(TAbFlash* owner) : state_(std::make_shared<State>()) {
   state_->owner = owner;
-  ReapFinishedThreads(false);
 }
 
 TTimerThread::~TTimerThread() {
@@ -141,13 +110,15 @@ TTimerThread::~TTimerThread() {
   if (!s.worker.joinable()) return;
   if (s.inTick) {
     // Destroyed from inside its own tick: the thread waits for this very tick, so it cannot
-    // be waited for here. It ends once the tick returns, touching only the shared state.
-    FinishedThreads().push_back(state_);
+    // be waited for here. It ends by itself once the tick returns and touches only the state.
+    s.worker.detach();
     return;
   }
-  framework::WaitServingSynchronize([&s] { return !s.Alive(); });
+  framework::WaitServingSynchronize([&s] {
+    std::lock_guard<std::mutex> guard(s.lock);
+    return !s.alive;
+  });
   s.worker.join();
-  ReapFinishedThreads(false);
 }
 
 void TTimerThread::Suspend() {
@@ -178,7 +149,10 @@ bool TTimerThread::Suspended() const {
   return !state_->resumed;
 }
 
-bool TTimerThread::Running() const { return state_->Alive(); }
+bool TTimerThread::Running() const {
+  std::lock_guard<std::mutex> guard(state_->lock);
+  return state_->alive;
+}
 
 int TTimerThread::Interval() const {
   std::lock_guard<std::mutex> guard(state_->lock);
