@@ -1,0 +1,50 @@
+// Files that several running copies of the program update: an exclusive lock beside the file,
+// a bounded read, and an atomic replacement that a crash at any moment leaves either old or new.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace platform::detail {
+
+// Our stores are small; anything bigger than this is not one of our files, and reading it
+// whole would only cost memory.
+inline constexpr qint64 kMaxStoreFileSize = 16 * 1024 * 1024;
+
+// Holds an exclusive flock on a lock file ("<file>.lock") for its lifetime. The lock file is
+// created when missing and never removed: removing it would let two writers lock different
+// files of the same name.
+class FileLock {
+ public:
+  explicit FileLock(const QString& lockPath, int timeoutMs = 10000);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  bool Locked() const { return fd_ >= 0; }
+  int Errno() const { return errno_; }
+
+ private:
+  int fd_ = -1;
+  int errno_ = 0;
+};
+
+struct FileReadResult {
+  enum Status { kRead, kMissing, kFailed } status = kFailed;
+  QByteArray data;
+  int err = 0;        // errno for kFailed; EFBIG when the file is over the size limit
+  QString errorText;  // readable reason for kFailed
+};
+
+FileReadResult ReadStoreFile(const QString& path, qint64 maxSize = kMaxStoreFileSize);
+
+// Creates the folder that holds path when missing. Returns 0 or an errno value.
+int EnsureParentFolder(const QString& path);
+
+// Writes data to "<path>.tmp" in the same folder, syncs it, renames it over path and syncs the
+// folder. The caller holds the FileLock, so the fixed temporary name is ours alone and a file
+// left over by a crashed writer is simply overwritten. Keeps the mode of an existing file.
+// Returns 0 or an errno value (errorText says what failed).
+int ReplaceFileAtomically(const QString& path, const QByteArray& data, QString* errorText);
+
+}  // namespace platform::detail
