@@ -72,14 +72,11 @@ void TCustomComPort::CancelTransfers() {
 }
 
 void TCustomComPort::StopEventThread() {
-  if (eventThread_ &&
-      (dispatching_ || QThread::currentThread() == static_cast<QThread*>(eventThread_.get()))) {
+  if (eventThread_ && (dispatching_ || eventThread_->IsCurrentThread())) {
     // Closed from inside a handler of this very thread: it is waiting for us, so it cannot be
-    // waited for. It ends as soon as the handler returns and then deletes itself; it holds its
-    // own reference to the device until then.
-    TComThread* thread = eventThread_.release();
-    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->Stop();
+    // waited for. It ends as soon as the handler returns and then is deleted; it holds its own
+    // reference to the device until then.
+    eventThread_.release()->Release();
   } else {
     eventThread_.reset();
   }

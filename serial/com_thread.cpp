@@ -6,6 +6,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QThread>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <array>
 #include <memory>
@@ -13,6 +17,14 @@
 namespace serial {
 
 namespace {
+
+// The calling thread's priority as a nice value; normal leaves it as it is. Raising it may be
+// refused to an ordinary user, which only costs latency.
+void ApplyThreadPriority(QThread::Priority priority) {
+  static const int niceOf[] = {19, 10, 5, 0, -5, -10, -15, 0};  // idle … time-critical, inherit
+  if (priority == QThread::NormalPriority || priority == QThread::InheritPriority) return;
+  setpriority(PRIO_PROCESS, id_t(gettid()), niceOf[int(priority)]);
+}
 
 // The window message number of an event notification: the first user message plus one.
 const QEvent::Type ComEventMessageType = QEvent::Type(QEvent::User + 1);
@@ -34,21 +46,29 @@ const std::array<TComEvent, 10> DispatchOrder = {evError, evRxChar, evTxEmpty, e
 
 TComThread::TComThread(TCustomComPort* port) : port_(port), device_(port->device_) {
   device_->SetCommMask(EventsToMask(port->Events()));
-  start(port->EventPriority());
+  thread_ = std::thread([this, priority = port->EventPriority()] {
+    ApplyThreadPriority(priority);
+    Run();
+  });
 }
 
 TComThread::~TComThread() {
   Stop();
   framework::WaitServingSynchronize([this] { return ended_.load(); });
-  wait();
+  thread_.join();
 }
 
 void TComThread::Stop() {
   stopEvent_.Set();
-  QThread::yieldCurrentThread();
+  std::this_thread::yield();
 }
 
-void TComThread::run() {
+void TComThread::Release() {
+  released_ = true;
+  Stop();
+}
+
+void TComThread::Run() {
   platform::Event overlappedEvent(true, true);
   platform::OVERLAPPED overlapped;
   overlapped.hEvent = &overlappedEvent;
@@ -75,6 +95,11 @@ void TComThread::run() {
   device_->PurgeComm(platform::PURGE_TXCLEAR | platform::PURGE_RXCLEAR);
   ended_ = true;
   framework::WakeSynchronizeWaiters();
+  if (released_) {
+    // Nobody waits for this thread: the GUI thread deletes it, joining what is left of it.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [this] { delete this; },
+                              Qt::QueuedConnection);
+  }
 }
 
 void TComThread::DeliverEvents() {

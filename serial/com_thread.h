@@ -7,11 +7,11 @@
 #include "serial/com_types.h"
 
 #include <QObject>
-#include <QThread>
 
 #include <array>
 #include <atomic>
 #include <memory>
+#include <thread>
 
 namespace serial {
 
@@ -19,21 +19,21 @@ class TCustomComPort;
 
 extern const std::array<TComEvent, 10> DispatchOrder;
 
-class TComThread : public QThread {
+class TComThread {
  public:
   // Sets the device's event mask from the port's Events and starts the thread.
   explicit TComThread(TCustomComPort* port);
   // Sets the stop event and waits for the thread to end, serving its synchronize requests.
-  ~TComThread() override;
+  ~TComThread();
 
   // Asks the thread to end without waiting for it.
   void Stop();
-  bool Ended() const { return ended_; }
-
- protected:
-  void run() override;
+  // Lets the thread end on its own and delete itself (on the GUI thread) once it has.
+  void Release();
+  bool IsCurrentThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 
  private:
+  void Run();
   void WaitForEvents();
   void DeliverEvents();
   void SendEventMessages();
@@ -43,6 +43,8 @@ class TComThread : public QThread {
   std::shared_ptr<platform::SerialDevice> device_;
   platform::Event stopEvent_{true, false};
   std::atomic<bool> ended_{false};
+  std::atomic<bool> released_{false};
+  std::thread thread_;
   TComEvents events_;  // the last batch
 };
 
