@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace instruments {
 
@@ -21,9 +22,12 @@ namespace {
 std::atomic<bool> Closing{false};
 bool ClosingRoutineAdded = false;  // GUI thread only
 
+void ReapFinishedThreads(bool wait);
+
 void MarkApplicationClosing() {
   Closing = true;
   ClosingRoutineAdded = false;
+  ReapFinishedThreads(true);
 }
 
 // Flash threads must stop before the application object goes; its destructor runs this first.
@@ -57,6 +61,11 @@ struct TTimerThread::State {
   std::thread worker;        // GUI thread only
   TAbFlash* owner = nullptr; // GUI thread only
   bool inTick = false;       // GUI thread only: the owner's DoTick is running
+
+  bool Alive() {
+    std::lock_guard<std::mutex> guard(lock);
+    return alive;
+  }
 };
 
 namespace {
@@ -69,6 +78,27 @@ void RunOwnerTick(TTimerThread::State& s) {
   s.inTick = true;
   framework::Guard([&s] { s.owner->DoTick(); });
   s.inTick = false;
+}
+
+// Threads of flash components destroyed from inside their own tick. Each ends as soon as that
+// tick returns and is joined at the next opportunity (GUI thread only).
+std::vector<std::shared_ptr<TTimerThread::State>>& FinishedThreads() {
+  static std::vector<std::shared_ptr<TTimerThread::State>> finished;
+  return finished;
+}
+
+void ReapFinishedThreads(bool wait) {
+  auto& finished = FinishedThreads();
+  for (auto it = finished.begin(); it != finished.end();) {
+    TTimerThread::State& s = **it;
+    if (wait) framework::WaitServingSynchronize([&s] { return !s.Alive(); });
+    if (s.Alive()) {
+      ++it;
+      continue;
+    }
+    s.worker.join();
+    it = finished.erase(it);
+  }
 }
 
 // Ticks are due on a fixed schedule, so the time the GUI thread takes does not add up.
@@ -97,6 +127,7 @@ void TimerThreadLoop(std::shared_ptr<TTimerThread::State> s) {
 
 TTimerThread::TTimerThread(TAbFlash* owner) : state_(std::make_shared<State>()) {
   state_->owner = owner;
+  ReapFinishedThreads(false);
 }
 
 TTimerThread::~TTimerThread() {
@@ -110,15 +141,13 @@ TTimerThread::~TTimerThread() {
   if (!s.worker.joinable()) return;
   if (s.inTick) {
     // Destroyed from inside its own tick: the thread waits for this very tick, so it cannot
-    // be waited for here. It ends by itself once the tick returns and touches only the state.
-    s.worker.detach();
+    // be waited for here. It ends once the tick returns, touching only the shared state.
+    FinishedThreads().push_back(state_);
     return;
   }
-  framework::WaitServingSynchronize([&s] {
-    std::lock_guard<std::mutex> guard(s.lock);
-    return !s.alive;
-  });
+  framework::WaitServingSynchronize([&s] { return !s.Alive(); });
   s.worker.join();
+  ReapFinishedThreads(false);
 }
 
 void TTimerThread::Suspend() {
@@ -149,10 +178,7 @@ bool TTimerThread::Suspended() const {
   return !state_->resumed;
 }
 
-bool TTimerThread::Running() const {
-  std::lock_guard<std::mutex> guard(state_->lock);
-  return state_->alive;
-}
+bool TTimerThread::Running() const { return state_->Alive(); }
 
 int TTimerThread::Interval() const {
   std::lock_guard<std::mutex> guard(state_->lock);

@@ -1,18 +1,16 @@
-// Rendering LEDs into images and reading their pixels.
+// Rendering LEDs on a plain background and reading their pixels.
 #pragma once
 
+#include "framework/tcolor.h"
 #include "instruments/led/ab_led.h"
 
 #include <QImage>
-#include <QRect>
-#include <QWidget>
 
 namespace led_test {
 
-// A background no lamp or caption colour uses.
+// A background no lamp or caption uses.
 inline const QColor Background(255, 0, 255);
 
-// The control as painted on a plain background (the LED itself has none).
 inline QImage Render(QWidget& widget) {
   QImage image(widget.size(), QImage::Format_RGB32);
   image.fill(Background);
@@ -20,10 +18,9 @@ inline QImage Render(QWidget& widget) {
   return image;
 }
 
-inline QColor Pixel(const QImage& image, int x, int y) { return image.pixelColor(x, y); }
-
-// The smallest rectangle holding every pixel inside `area` that differs from the background.
-inline QRect InkBounds(const QImage& image, const QRect& area) {
+// The smallest rectangle holding every pixel of `area` that is not background.
+inline QRect InkBounds(const QImage& image, QRect area = {}) {
+  if (area.isNull()) area = image.rect();
   QRect bounds;
   for (int y = area.top(); y <= area.bottom(); ++y)
     for (int x = area.left(); x <= area.right(); ++x)
@@ -34,13 +31,15 @@ inline QRect InkBounds(const QImage& image, const QRect& area) {
 inline int CountColor(const QImage& image, const QRect& area, const QColor& color) {
   int count = 0;
   for (int y = area.top(); y <= area.bottom(); ++y)
-    for (int x = area.left(); x <= area.right(); ++x)
-      if (image.pixelColor(x, y) == color) ++count;
+    for (int x = area.left(); x <= area.right(); ++x) count += image.pixelColor(x, y) == color;
   return count;
 }
 
 inline QRect PixelsOf(const instruments::TLampRect& r) {
   return QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1));
 }
+
+// A colour as an image holds it: eight bits a channel.
+inline QColor Rgb(framework::TColor color) { return QColor(framework::ColorToQColor(color).rgb()); }
 
 }  // namespace led_test
