@@ -1,0 +1,285 @@
+#include "skin/button.h"
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTest>
+
+#include "skin_test_util.h"
+#include "wait.h"
+
+using namespace skin;
+using skin_test::Form;
+using skin_test::Grab;
+using skin_test::Pixel;
+using testing_support::ProcessFor;
+
+namespace {
+
+TsuiButton* MakeButton(QWidget* parent, TsuiUIStyle style, QRect geometry, const QString& caption) {
+  auto* button = new TsuiButton(parent);
+  button->SetUIStyle(style);
+  button->setGeometry(geometry);
+  button->SetCaption(caption);
+  return button;
+}
+
+}  // namespace
+
+TEST(ButtonRepeat, HeldButtonRepeatsEveryPeriodAndClicksOnceOnRelease) {
+  Form form;
+  TsuiButton* button = MakeButton(form.get(), BlueGlass, {24, 24, 97, 41}, "开始");
+  ASSERT_TRUE(form.ShowActive());
+  int repeats = 0, clicks = 0;
+  button->OnMouseContinuouslyDown = [&](QObject*) { ++repeats; };
+  button->OnClick = [&](QObject*) { ++clicks; };
+  QElapsedTimer held;
+  held.start();
+  QTest::mousePress(button, Qt::LeftButton, {}, QPoint(40, 20));
+  EXPECT_TRUE(button->Pressed());
+  EXPECT_TRUE(button->hasFocus());  // the press takes the focus
+  ProcessFor(350);
+  const qint64 heldFor = held.elapsed();
+  QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(40, 20));
+  // A stalled machine may hold longer than asked; the count follows the time held.
+  EXPECT_EQ(repeats, heldFor < 400 ? 3 : int(heldFor / 100));
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(button->HasRepeatTimer());
+  const int atRelease = repeats;
+  ProcessFor(250);
+  EXPECT_EQ(repeats, atRelease);
+}
+
+TEST(ButtonRepeat, PeriodZeroOrNegativeNeverRepeats) {
+  Form form;
+  TsuiButton* button = MakeButton(form.get(), DeepBlue, {10, 10, 80, 27}, "x");
+  ASSERT_TRUE(form.ShowActive());
+  int repeats = 0;
+  button->OnMouseContinuouslyDown = [&](QObject*) { ++repeats; };
+  for (int interval : {0, -5}) {
+    button->SetMouseContinuouslyDownInterval(interval);
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(5, 5));
+    ProcessFor(150);
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(5, 5));
+  }
+  EXPECT_EQ(repeats, 0);
+}
+
+TEST(ButtonMouse, PressLeaveReleaseGivesNoClickAndTheNormalFace) {
+  Form form;
+  TsuiButton* button = MakeButton(form.get(), BlueGlass, {24, 24, 97, 41}, "停止");
+  ASSERT_TRUE(form.ShowActive());
+  int clicks = 0;
+  button->OnClick = [&](QObject*) { ++clicks; };
+  button->setFocus();  // as the press will
+  const QImage normal = Grab(button);
+  QTest::mousePress(button, Qt::LeftButton, {}, QPoint(40, 20));
+  const QImage pressed = Grab(button);
+  EXPECT_NE(pressed, normal);
+  QTest::mouseMove(button, QPoint(150, 20));
+  EXPECT_FALSE(button->Pressed());
+  EXPECT_FALSE(button->MouseInside());
+  EXPECT_EQ(Grab(button), normal);
+  QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 20));
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(button->HasRepeatTimer());
+}
+
+TEST(ButtonKeys, EnterGoesToTheFocusedSkinnedButtonElseToTheDefaultOne) {
+  Form form;
+  TsuiButton* start = MakeButton(form.get(), BlueGlass, {140, 24, 97, 41}, "开始");
+  TsuiButton* settings = MakeButton(form.get(), BlueGlass, {24, 24, 97, 41}, "串口设置");
+  auto* edit = new QLineEdit(form.get());
+  edit->setGeometry(10, 100, 100, 24);
+  start->SetDefault(true);
+  ASSERT_TRUE(form.ShowActive());
+  int startClicks = 0, settingsClicks = 0;
+  start->OnClick = [&](QObject*) { ++startClicks; };
+  settings->OnClick = [&](QObject*) { ++settingsClicks; };
+
+  settings->setFocus();
+  EXPECT_TRUE(settings->IsDefaultNow());
+  EXPECT_FALSE(start->IsDefaultNow());
+  QTest::keyClick(settings, Qt::Key_Return);
+  EXPECT_EQ(settingsClicks, 1);
+  EXPECT_EQ(startClicks, 0);
+
+  edit->setFocus();
+  EXPECT_TRUE(start->IsDefaultNow());
+  QTest::keyClick(edit, Qt::Key_Return);
+  QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(startClicks, 2);
+  QTest::keyClick(edit, Qt::Key_Return, Qt::ControlModifier);
+  EXPECT_EQ(startClicks, 2);
+  EXPECT_EQ(settingsClicks, 1);
+}
+
+TEST(ButtonKeys, EscClicksTheCancelButtonOnlyWithoutModifiers) {
+  Form form;
+  TsuiButton* cancel = MakeButton(form.get(), DeepBlue, {24, 24, 80, 27}, "取消");
+  cancel->SetCancel(true);
+  auto* edit = new QLineEdit(form.get());
+  edit->setGeometry(10, 100, 100, 24);
+  ASSERT_TRUE(form.ShowActive());
+  int clicks = 0;
+  cancel->OnClick = [&](QObject*) { ++clicks; };
+  edit->setFocus();
+  for (Qt::KeyboardModifier held : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier})
+    QTest::keyClick(edit, Qt::Key_Escape, held);
+  EXPECT_EQ(clicks, 0);
+  QTest::keyClick(edit, Qt::Key_Escape);
+  EXPECT_EQ(clicks, 1);
+  cancel->setFocus();
+  QTest::keyClick(cancel, Qt::Key_Escape);
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST(ButtonKeys, SpaceClicksOnReleaseAndAcceleratorsClick) {
+  Form form;
+  TsuiButton* ok = MakeButton(form.get(), WinXP, {24, 24, 80, 27}, "&Send");
+  TsuiButton* other = MakeButton(form.get(), WinXP, {24, 60, 80, 27}, "Other");
+  ASSERT_TRUE(form.ShowActive());
+  int clicks = 0;
+  ok->OnClick = [&](QObject*) { ++clicks; };
+  ok->setFocus();
+  QTest::keyPress(ok, Qt::Key_Space);
+  EXPECT_TRUE(ok->Pressed());
+  EXPECT_EQ(clicks, 0);
+  QTest::keyRelease(ok, Qt::Key_Space);
+  EXPECT_EQ(clicks, 1);
+  other->setFocus();
+  QTest::keyClick(other, Qt::Key_S, Qt::NoModifier);
+  EXPECT_EQ(clicks, 2);
+  ok->SetEnabled(false);
+  QTest::keyClick(other, Qt::Key_S, Qt::NoModifier);
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST(ButtonClick, ModalResultEndsTheDialogAfterTheClickHandler) {
+  QDialog dialog;
+  auto* ok = new TsuiButton(&dialog);
+  ok->SetModalResult(QDialog::Accepted);
+  bool handled = false;
+  ok->OnClick = [&](QObject*) { handled = dialog.isVisible(); };
+  dialog.show();
+  ok->Click();
+  EXPECT_TRUE(handled);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  TsuiButton loose;
+  loose.SetModalResult(5);
+  loose.Click();  // no form: nothing to hand the result to
+}
+
+TEST(ButtonStyle, DeepBlueAfterBlueGlassTurnsTransparentOffAndPaintsItsOwnCorners) {
+  Form form(QColor(200, 100, 50));
+  TsuiButton* button = MakeButton(form.get(), BlueGlass, {24, 24, 97, 41}, "开始");
+  EXPECT_TRUE(button->Transparent());
+  EXPECT_TRUE(button->SkinTransparent());
+  EXPECT_EQ(Pixel(Grab(button), 0, 0), QColor(200, 100, 50));  // magenta shows the form
+  button->SetUIStyle(DeepBlue);
+  EXPECT_FALSE(button->Transparent());
+  EXPECT_FALSE(button->SkinTransparent());
+  const QImage face = Grab(button);
+  EXPECT_EQ(Pixel(face, 0, 0), QColor(232, 232, 232));  // the opaque skin's corner
+  button->SetUIStyle(MacOS);
+  EXPECT_TRUE(button->Transparent());
+  button->SetUIStyle(Protein);
+  EXPECT_FALSE(button->Transparent());
+}
+
+TEST(ButtonStyle, ThemeFileStyleWithoutAThemeDrawsExactlyLikeDeepBlue) {
+  Form form;
+  TsuiButton* deep = MakeButton(form.get(), DeepBlue, {10, 10, 97, 41}, "发送");
+  TsuiButton* themed = MakeButton(form.get(), FromThemeFile, {10, 60, 97, 41}, "发送");
+  EXPECT_FALSE(themed->Transparent());
+  EXPECT_EQ(Grab(themed), Grab(deep));
+}
+
+TEST(ButtonStyle, AutoSizeTakesOneSkinFrame) {
+  const std::pair<TsuiUIStyle, QSize> sizes[] = {{BlueGlass, {77, 27}}, {DeepBlue, {74, 21}},
+                                                 {Protein, {74, 21}},   {MacOS, {84, 23}},
+                                                 {WinXP, {18, 21}},     {FromThemeFile, {24, 21}}};
+  for (const auto& [style, size] : sizes) {
+    TsuiButton button;
+    button.SetUIStyle(style);
+    button.SetAutoSize(true);
+    EXPECT_EQ(button.size(), size) << int(style);
+  }
+}
+
+TEST(ButtonPaint, DisabledButtonShowsTheNormalFrameWithAShadowedGreyCaption) {
+  Form form;
+  TsuiButton* button = MakeButton(form.get(), DeepBlue, {10, 10, 97, 41}, "");
+  QFont font(QStringLiteral("宋体"));
+  font.setPixelSize(21);
+  button->setFont(font);
+  const QImage blank = Grab(button);
+  button->SetCaption("开始");
+  button->SetEnabled(false);
+  const QImage disabled = Grab(button);
+  EXPECT_EQ(disabled.pixel(0, 0), blank.pixel(0, 0));
+  int grey = 0, white = 0;
+  for (int y = 0; y < 41; ++y)
+    for (int x = 0; x < 97; ++x) {
+      if (disabled.pixel(x, y) == blank.pixel(x, y)) continue;
+      grey += Pixel(disabled, x, y) == QColor(128, 128, 128);
+      white += Pixel(disabled, x, y) == QColor(255, 255, 255);
+    }
+  EXPECT_GT(grey, 10);
+  EXPECT_GT(white, 5);
+}
+
+TEST(ButtonPaint, FocusIsABoldCaptionForBlueGlassAndADottedRectangleForDeepBlue) {
+  Form form;
+  TsuiButton* glass = MakeButton(form.get(), BlueGlass, {10, 10, 97, 41}, "开始");
+  TsuiButton* deep = MakeButton(form.get(), DeepBlue, {10, 60, 97, 41}, "");
+  ASSERT_TRUE(form.ShowActive());
+  deep->setFocus();
+  const QImage glassIdle = Grab(glass);
+  glass->setFocus();
+  const QImage glassFocused = Grab(glass), deepIdle = Grab(deep);
+  EXPECT_NE(glassFocused, glassIdle);  // the bold caption
+  for (int x = 0; x < 97; ++x) EXPECT_EQ(glassFocused.pixel(x, 2), glassIdle.pixel(x, 2)) << x;
+  deep->setFocus();
+  const QImage deepFocused = Grab(deep);
+  int changed = 0;
+  for (int y = 0; y < 41; ++y)
+    for (int x = 0; x < 97; ++x) {
+      if (deepFocused.pixel(x, y) == deepIdle.pixel(x, y)) continue;
+      ++changed;
+      const bool onRect =
+          ((x == 2 || x == 94) && y >= 2 && y <= 38) || ((y == 2 || y == 38) && x >= 2 && x <= 94);
+      EXPECT_TRUE(onRect) << x << "," << y;
+    }
+  EXPECT_GT(changed, 50);
+}
+
+TEST(ButtonPaint, ATwoFrameGlyphDrawsItsSecondHalfWhenDisabled) {
+  Form form;
+  TsuiButton* button = MakeButton(form.get(), DeepBlue, {10, 10, 97, 41}, "");
+  QImage glyph(32, 16, QImage::Format_RGB32);
+  glyph.fill(qRgb(0, 255, 0));  // the mask colour (top-left pixel)
+  glyph.setPixel(0, 0, qRgb(0, 255, 0));
+  for (int y = 4; y < 12; ++y)
+    for (int x = 4; x < 12; ++x) {
+      glyph.setPixel(x, y, qRgb(255, 0, 0));
+      glyph.setPixel(16 + x, y, qRgb(0, 0, 255));
+    }
+  button->SetGlyph(glyph);
+  // Glyph left of an empty caption: x = (97 - 16 - 0 - 4) / 2 = 38, y = (41 - 16) / 2 = 12.
+  EXPECT_EQ(Pixel(Grab(button), 38 + 4, 12 + 4), QColor(255, 0, 0));
+  EXPECT_NE(Pixel(Grab(button), 38 + 16 + 4, 12 + 4), QColor(0, 0, 255));  // one 16 wide frame
+  button->SetEnabled(false);
+  EXPECT_EQ(Pixel(Grab(button), 38 + 4, 12 + 4), QColor(0, 0, 255));
+}
+
+TEST(ButtonPaint, ASkinThatCannotBeLoadedGivesABlankFace) {
+  Form form;
+  TsuiButton* button = MakeButton(form.get(), TsuiUIStyle(9), {10, 10, 97, 41}, "");
+  const QImage face = Grab(button);
+  EXPECT_EQ(Pixel(face, 0, 0), QColor(Qt::white));
+  EXPECT_EQ(Pixel(face, 50, 20), QColor(Qt::white));
+}

@@ -1,0 +1,203 @@
+#include "skin/group_box.h"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "skin/button.h"
+#include "skin_test_util.h"
+#include "wait.h"
+
+using namespace skin;
+using skin_test::Form;
+using skin_test::Grab;
+using skin_test::Pixel;
+
+namespace {
+
+TsuiGroupBox* MakeBox(QWidget* parent, QRect geometry, const QString& caption, int fontPx = 16) {
+  auto* box = new TsuiGroupBox(parent);
+  QFont font(QStringLiteral("微软雅黑"));
+  font.setPixelSize(fontPx);
+  font.setBold(true);
+  box->setFont(font);
+  box->setGeometry(geometry);
+  box->SetCaption(caption);
+  return box;
+}
+
+}  // namespace
+
+TEST(GroupBoxFrame, TopLineSitsBelowHalfTheFontAndLeavesAGapForTheCaption) {
+  Form form;
+  TsuiGroupBox* box = MakeBox(form.get(), {16, 96, 345, 161}, "从机地址1");
+  box->SetBorderColor(framework::clRed);
+  const QImage image = Grab(box);
+  const int tw = QFontMetrics(box->font()).horizontalAdvance("从机地址1");
+  const QColor red(255, 0, 0);
+  for (int x : {0, 1, 2, tw + 7, 200, 344}) EXPECT_EQ(Pixel(image, x, 9), red) << x;
+  for (int x : {3, 4, tw + 6}) EXPECT_NE(Pixel(image, x, 9), red) << x;
+  EXPECT_NE(Pixel(image, 100, 8), red);
+  EXPECT_NE(Pixel(image, 100, 10), red);
+  EXPECT_EQ(Pixel(image, 0, 160), red);
+  EXPECT_EQ(Pixel(image, 344, 100), red);
+  EXPECT_NE(Pixel(image, 0, 8), red);  // nothing above the top line
+}
+
+TEST(GroupBoxFrame, AnEmptyCaptionClosesTheTopLine) {
+  Form form;
+  TsuiGroupBox* box = MakeBox(form.get(), {0, 0, 185, 105}, "");
+  box->SetBorderColor(framework::clBlue);
+  const QImage image = Grab(box);
+  for (int x = 0; x < 185; ++x) EXPECT_EQ(Pixel(image, x, 9), QColor(0, 0, 255)) << x;
+}
+
+TEST(GroupBoxFrame, DisabledBoxGreysOnlyItsCaptionAndItsChildrenKeepTheirLook) {
+  Form form;
+  TsuiGroupBox* box = MakeBox(form.get(), {16, 96, 345, 161}, "从机地址2未启用");
+  TsuiButton* send = new TsuiButton(box);
+  send->SetUIStyle(BlueGlass);
+  send->setGeometry(280, 16, 57, 41);
+  send->SetCaption("发送");
+  const QImage enabledButton = Grab(send);
+  box->SetEnabled(false);
+  const QImage image = Grab(box);
+  EXPECT_TRUE(send->isEnabled());
+  EXPECT_EQ(Grab(send), enabledButton);
+  EXPECT_EQ(Pixel(image, 0, 9), QColor(0, 0, 0));  // frame still in BorderColor
+  bool grey = false, black = false;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 5; x < 60; ++x) {
+      grey |= Pixel(image, x, y) == QColor(128, 128, 128);
+      black |= Pixel(image, x, y) == QColor(0, 0, 0) && y != 9;
+    }
+  EXPECT_TRUE(grey);
+  EXPECT_FALSE(black);
+}
+
+TEST(GroupBoxInput, ADisabledBoxWithholdsMouseAndKeysFromItsChildren) {
+  Form form;
+  TsuiGroupBox* box = MakeBox(form.get(), {16, 16, 345, 161}, "从机地址1");
+  TsuiButton* send = new TsuiButton(box);
+  send->setGeometry(280, 16, 57, 41);
+  auto* edit = new QLineEdit(box);
+  edit->setGeometry(10, 40, 100, 24);
+  auto* outside = new QLineEdit(form.get());
+  outside->setGeometry(10, 200, 100, 24);
+  ASSERT_TRUE(form.ShowActive());
+  int clicks = 0;
+  send->OnClick = [&](QObject*) { ++clicks; };
+  box->SetEnabled(false);
+  QTest::mouseClick(send, Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(send->hasFocus());
+  edit->setFocus();  // only programmatically; typing still reaches nothing
+  QTest::keyClicks(edit, "123");
+  EXPECT_EQ(edit->text(), QString());
+  send->setFocus();
+  QTest::keyClick(send, Qt::Key_Space);
+  EXPECT_EQ(clicks, 0);
+  // Tab passes over the withheld children.
+  outside->setFocus();
+  QTest::keyClick(outside, Qt::Key_Tab);
+  testing_support::ProcessFor(30);
+  EXPECT_FALSE(edit->hasFocus());
+  EXPECT_FALSE(send->hasFocus());
+  box->SetEnabled(true);
+  QTest::mouseClick(send, Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(clicks, 1);
+  edit->setFocus();
+  QTest::keyClicks(edit, "42");
+  EXPECT_EQ(edit->text(), "42");
+}
+
+TEST(GroupBoxInput, ChildrenAddedLaterAreWithheldToo) {
+  Form form;
+  TsuiGroupBox* box = MakeBox(form.get(), {16, 16, 345, 161}, "x");
+  box->SetEnabled(false);
+  QWidget* inner = new QWidget(box);
+  auto* deep = new TsuiButton(inner);
+  ASSERT_TRUE(form.ShowActive());
+  int clicks = 0;
+  deep->OnClick = [&](QObject*) { ++clicks; };
+  QTest::mouseClick(deep, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(clicks, 0);
+  EXPECT_FALSE(deep->CanFocus());
+}
+
+TEST(GroupBoxStyle, StyleGoesToDirectSkinnedChildrenOnly) {
+  Form form;
+  TsuiGroupBox* box = MakeBox(form.get(), {0, 0, 345, 161}, "从机地址1");
+  box->SetUIStyle(BlueGlass);
+  auto* child = new TsuiButton(box);
+  child->SetUIStyle(BlueGlass);
+  auto* nested = new TsuiGroupBox(box);
+  nested->SetUIStyle(MacOS);
+  auto* grandchild = new TsuiButton(nested);
+  grandchild->SetUIStyle(BlueGlass);
+  auto* plain = new QLineEdit(box);
+  box->SetUIStyle(DeepBlue);
+  EXPECT_EQ(child->UIStyle(), DeepBlue);
+  EXPECT_FALSE(child->Transparent());
+  EXPECT_EQ(nested->UIStyle(), DeepBlue);
+  // The nested box handed DeepBlue on as well, through its own propagation.
+  EXPECT_EQ(grandchild->UIStyle(), DeepBlue);
+  EXPECT_EQ(plain->property("UIStyle"), QVariant());
+  nested->SetUIStyle(WinXP);
+  EXPECT_EQ(grandchild->UIStyle(), WinXP);
+  EXPECT_EQ(child->UIStyle(), DeepBlue);
+  EXPECT_EQ(nested->BorderColor(), framework::RGBColor(104, 104, 104));
+  EXPECT_EQ(nested->palette().color(QPalette::WindowText), QColor(2, 70, 207));
+  box->SetUIStyle(MacOS);
+  EXPECT_EQ(box->BorderColor(), framework::RGBColor(127, 127, 127));
+}
+
+TEST(GroupBoxStyle, DeletingTheThemeSwitchesTheBoxAndItsSkinnedChildrenToDeepBlue) {
+  Form form;
+  auto* theme = new TsuiFileTheme(form.get());
+  TsuiGroupBox* box = MakeBox(form.get(), {0, 0, 345, 161}, "x");
+  auto* child = new TsuiButton(box);
+  box->SetFileTheme(theme);
+  box->SetUIStyle(FromThemeFile);
+  EXPECT_EQ(child->FileTheme(), theme);
+  EXPECT_EQ(child->UIStyle(), FromThemeFile);
+  box->SetUIStyle(BlueGlass);
+  box->SetUIStyle(FromThemeFile);
+  delete theme;
+  EXPECT_EQ(box->FileTheme(), nullptr);
+  EXPECT_EQ(box->UIStyle(), DeepBlue);
+  EXPECT_EQ(child->FileTheme(), nullptr);
+  EXPECT_EQ(child->UIStyle(), DeepBlue);
+}
+
+TEST(GroupBoxLayout, AlignedChildrenShareTheAreaBelowTheCaption) {
+  Form form;
+  TsuiGroupBox* box = MakeBox(form.get(), {0, 0, 345, 161}, "从机地址1");
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* filler = new QWidget(box);
+  layout->addWidget(filler);
+  box->show();
+  layout->activate();
+  EXPECT_EQ(filler->geometry(), QRect(QPoint(3, 21), QPoint(345 - 3 - 1, 161 - 3 - 1)));
+  QFont bigger = box->font();
+  bigger.setPixelSize(20);
+  box->setFont(bigger);
+  layout->activate();
+  EXPECT_EQ(filler->geometry().top(), 25);
+}
+
+TEST(GroupBoxCaption, SettingTheCaptionLeavesTheWindowTextAlone) {
+  TsuiGroupBox box;
+  QSignalSpy titleChanges(&box, &QWidget::windowTitleChanged);
+  box.SetCaption("从机地址3");
+  EXPECT_EQ(box.Caption(), "从机地址3");
+  EXPECT_EQ(box.WindowText(), " ");
+  EXPECT_EQ(titleChanges.count(), 0);
+  EXPECT_EQ(box.size(), QSize(185, 105));
+  EXPECT_TRUE(box.ParentColor());
+  EXPECT_FALSE(box.Transparent());
+}

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QPainter>
+
+#include "skin/button.h"
+#include "skin/skin_paint.h"
+#include "skin/ui_style.h"
+#include "skin_test_util.h"
+
+using namespace skin;
+using framework::RGBColor;
+
+namespace skin {
+// A stand-in for the skinned form decorator: DefaultStyleForOwner looks for this class name.
+class TsuiForm : public QWidget {
+  Q_OBJECT
+  Q_PROPERTY(skin::TsuiUIStyle UIStyle READ UIStyle WRITE SetUIStyle)
+ public:
+  using QWidget::QWidget;
+  TsuiUIStyle UIStyle() const { return style_; }
+  void SetUIStyle(TsuiUIStyle value) { style_ = value; }
+
+ private:
+  TsuiUIStyle style_ = DeepBlue;
+};
+}  // namespace skin
+
+TEST(StyleTable, ValuesAreReadOnlyAsTheirOwnKind) {
+  EXPECT_EQ(StyleInt(DeepBlue, 2), -1);  // a Bool entry asked as Int
+  EXPECT_TRUE(StyleBool(BlueGlass, 2));
+  EXPECT_FALSE(StyleBool(DeepBlue, 2));
+  EXPECT_EQ(StyleColor(WinXP, 27), RGBColor(2, 70, 207));
+  EXPECT_EQ(StyleColor(WinXP, 2), 0);
+  EXPECT_FALSE(StyleBool(MacOS, 7));
+  EXPECT_EQ(StyleInt(BlueGlass, 8), -3);
+  EXPECT_EQ(StyleInt(WinXP, 13), 150);
+  EXPECT_EQ(StyleColor(MacOS, 25), RGBColor(127, 127, 127));
+  EXPECT_EQ(StyleColor(Protein, 48), RGBColor(251, 251, 251));
+}
+
+TEST(StyleTable, NoTableForThemeFileOrValuesOutsideTheStyles) {
+  for (TsuiUIStyle style : {FromThemeFile, TsuiUIStyle(6), TsuiUIStyle(200)}) {
+    EXPECT_EQ(StyleInt(style, 7), -1);
+    EXPECT_FALSE(StyleBool(style, 2));
+    EXPECT_EQ(StyleColor(style, 25), 0);
+    QImage untouched(3, 3, QImage::Format_RGB32);
+    untouched.fill(Qt::green);
+    LoadStyleBitmap(style, 1, &untouched);
+    LoadStyleBitmapFrame(style, 1, &untouched, 1, 3);
+    EXPECT_EQ(untouched.size(), QSize(3, 3));
+  }
+  EXPECT_EQ(StyleInt(DeepBlue, 0), -1);
+  EXPECT_EQ(StyleInt(DeepBlue, 49), -1);
+}
+
+TEST(StyleTable, TransparentButtonStylesAreTheOnesWithMagentaSkins) {
+  for (int s = MacOS; s <= BlueGlass; ++s) {
+    QImage skin;
+    LoadStyleBitmap(TsuiUIStyle(s), 1, &skin);
+    bool magenta = false;
+    for (int y = 0; y < skin.height(); ++y)
+      for (int x = 0; x < skin.width(); ++x) magenta |= (skin.pixel(x, y) & 0xFFFFFF) == 0xFF00FF;
+    EXPECT_EQ(magenta, StyleBool(TsuiUIStyle(s), 2))
+        << StyleResourcePrefix(TsuiUIStyle(s)).toStdString();
+  }
+}
+
+TEST(StyleTable, ImageEntriesNameTheirResources) {
+  EXPECT_EQ(StyleImageName(BlueGlass, 1), "BLUEGLASS_BUTTON");
+  EXPECT_EQ(StyleImageName(MacOS, 38), "MACOS_SCROLLBUTTON");
+  EXPECT_EQ(StyleImageName(Protein, 38), "MORE_SCROLLBUTTON");
+  EXPECT_EQ(StyleImageName(DeepBlue, 41), "DEEPBLUE_SIDECHENNEL_HANDLE");
+  QImage bitmap;
+  EXPECT_THROW(LoadStyleBitmap(BlueGlass, 43, &bitmap), EResNotFound);  // an empty name
+  EXPECT_THROW(LoadSkinResource("NO_SUCH_BITMAP"), EResNotFound);
+  EXPECT_EQ(SkinPropertyIndex("buttontransparentbool"), 2);
+  EXPECT_EQ(SkinPropertyIndex("MenuMenuBarColor"), 48);
+}
+
+TEST(BitmapFrames, FrameTwoOfTheBlueGlassButton) {
+  QImage whole, frame;
+  LoadStyleBitmap(BlueGlass, 1, &whole);
+  LoadStyleBitmapFrame(BlueGlass, 1, &frame, 2, 3);
+  ASSERT_EQ(frame.size(), QSize(77, 27));
+  EXPECT_EQ(frame, whole.copy(77, 0, 77, 27));
+  QImage same;
+  LoadStyleBitmapFrame(BlueGlass, 1, &same, 5, 0);  // count 0: the whole bitmap
+  EXPECT_EQ(same.size(), QSize(231, 27));
+}
+
+TEST(BitmapFrames, TenPixelsInThreeFramesLeaveTheLastColumnOut) {
+  QImage source(10, 2, QImage::Format_RGB32);
+  for (int x = 0; x < 10; ++x)
+    for (int y = 0; y < 2; ++y) source.setPixel(x, y, qRgb(x, y, 0));
+  QImage target;
+  CutBitmapFrame(source, &target, 3, 3);
+  ASSERT_EQ(target.size(), QSize(3, 2));
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(qRed(target.pixel(x, 1)), 6 + x);
+  CutBitmapFrame(source, &target, 3, 1);
+  EXPECT_EQ(qRed(target.pixel(0, 0)), 0);
+  CutBitmapFrame(source, &target, 0, 1);  // no frames: nothing is cut, nothing divides by 0
+  EXPECT_EQ(target.size(), source.size());
+}
+
+TEST(Styles, DefaultStyleComesFromTheFormsFirstSkinnedForm) {
+  QWidget plainForm;
+  TsuiButton onPlain(&plainForm);
+  EXPECT_EQ(onPlain.UIStyle(), DeepBlue);
+  QWidget form;
+  QWidget other(&form);
+  TsuiForm decorator(&form);
+  decorator.SetUIStyle(Protein);
+  EXPECT_EQ(DefaultStyleForOwner(&form), Protein);
+  TsuiButton button(&form);
+  EXPECT_EQ(button.UIStyle(), Protein);
+  EXPECT_FALSE(button.Transparent());
+  EXPECT_EQ(DefaultStyleForOwner(&other), DeepBlue);  // not a form
+  EXPECT_EQ(DefaultStyleForOwner(nullptr), DeepBlue);
+}
+
+TEST(Styles, ThemeFileStyleWithoutAThemeResolvesToDeepBlue) {
+  const StyleSource none = ResolveStyleSource(nullptr, FromThemeFile);
+  EXPECT_FALSE(none.UseThemeFile);
+  EXPECT_EQ(none.Style, DeepBlue);
+  TsuiFileTheme unloaded;
+  EXPECT_EQ(ResolveStyleSource(&unloaded, FromThemeFile).Style, DeepBlue);
+  EXPECT_EQ(ResolveStyleSource(&unloaded, MacOS).Style, MacOS);
+}
+
+TEST(ParentBackground, TheParentsPixelBehindTheControlLandsAtTheOrigin) {
+  QWidget parent;
+  parent.resize(100, 100);
+  parent.setAutoFillBackground(true);
+  QPalette p = parent.palette();
+  p.setColor(QPalette::Window, QColor(10, 20, 30));
+  parent.setPalette(p);
+  // A parent that paints something of its own at (24, 24).
+  struct Marked : QWidget {
+    using QWidget::QWidget;
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(24, 24, 1, 1, Qt::yellow); }
+  } marked;
+  marked.resize(100, 100);
+  QWidget child(&marked);
+  child.setGeometry(24, 24, 20, 20);
+  QImage canvas(20, 20, QImage::Format_RGB32);
+  canvas.fill(Qt::black);
+  {
+    QPainter painter(&canvas);
+    PaintParentBackground(painter, &child);
+  }
+  EXPECT_EQ(QColor(canvas.pixel(0, 0)), QColor(Qt::yellow));
+  EXPECT_EQ(QColor(canvas.pixel(1, 1)), marked.palette().color(QPalette::Window));
+  QImage untouched(5, 5, QImage::Format_RGB32);
+  untouched.fill(Qt::black);
+  {
+    QPainter painter(&untouched);
+    PaintParentBackground(painter, &parent);  // no parent: nothing drawn
+  }
+  EXPECT_EQ(QColor(untouched.pixel(0, 0)), QColor(Qt::black));
+}
+
+TEST(ParentBackground, TilingStartsAtTheCanvasOriginAndAnEmptyPictureDrawsNothing) {
+  QImage tile(4, 3, QImage::Format_RGB32);
+  tile.fill(Qt::white);
+  tile.setPixel(0, 0, qRgb(255, 0, 0));
+  QImage canvas(10, 10, QImage::Format_RGB32);
+  canvas.fill(Qt::black);
+  QPainter painter(&canvas);
+  TilePicture(painter, tile, QRect(2, 2, 6, 6));
+  QElapsedTimer clock;
+  clock.start();
+  TilePicture(painter, QImage(), QRect(0, 0, 10, 10));
+  EXPECT_LT(clock.elapsed(), 1000);
+  painter.end();
+  // Columns 0, 4, 8 while x < 4 + 6; rows 0, 3, 6 while y < 3 + 6.
+  EXPECT_EQ(QColor(canvas.pixel(0, 0)), QColor(Qt::red));
+  EXPECT_EQ(QColor(canvas.pixel(8, 6)), QColor(Qt::red));
+  EXPECT_EQ(QColor(canvas.pixel(9, 8)), QColor(Qt::white));
+  EXPECT_EQ(QColor(canvas.pixel(8, 9)), QColor(Qt::black));
+}
+
+#include "style_test.moc"

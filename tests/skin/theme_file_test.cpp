@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include "skin/button.h"
+#include "skin/file_theme.h"
+#include "skin/theme_file_writer.h"
+#include "skin_test_util.h"
+
+using namespace skin;
+
+namespace {
+
+void Put32(QByteArray& bytes, int at, quint32 value) {
+  qToLittleEndian(value, reinterpret_cast<uchar*>(bytes.data()) + at);
+}
+
+// A file image with the header and room up to size bytes; entries are placed by offset.
+QByteArray Header(int size, quint32 first, quint32 headerLength = 24) {
+  QByteArray bytes(size, '\0');
+  bytes.replace(0, 10, "Quenlat_TB");
+  Put32(bytes, 12, headerLength);
+  Put32(bytes, 20, first);
+  return bytes;
+}
+
+void PlaceEntry(QByteArray& bytes, int at, const QByteArray& name, int kind, quint32 data,
+                quint32 size, quint32 next) {
+  bytes.replace(at, name.size(), name);
+  bytes[at + 64] = char(kind);
+  Put32(bytes, at + 65, data);
+  Put32(bytes, at + 69, size);
+  Put32(bytes, at + 73, next);
+}
+
+QByteArray BmpBytes(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "BMP");
+  return bytes;
+}
+
+class ThemeFiles : public ::testing::Test {
+ protected:
+  QString Write(const QString& name, const QByteArray& bytes) {
+    const QString path = dir_.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+  }
+  // The message of the error that loading raised, or empty.
+  QString LoadError(TsuiFileTheme& theme, const QString& path) {
+    try {
+      theme.SetThemeFile(path);
+    } catch (const framework::Exception& e) {
+      return e.Message();
+    }
+    return QString();
+  }
+  QTemporaryDir dir_;
+};
+
+}  // namespace
+
+TEST_F(ThemeFiles, AFileWrittenByTheToolRoundTripsAllKeys) {
+  QDir bitmaps(dir_.filePath("bitmaps"));
+  ASSERT_TRUE(QDir().mkpath(bitmaps.path()));
+  QFile values(dir_.filePath("values.txt"));
+  ASSERT_TRUE(values.open(QIODevice::WriteOnly));
+  values.write("# every value of the table\n\n");
+  for (int i = 1; i <= SkinPropertyCount; ++i) {
+    const SkinProperty& entry = *SkinPropertyAt(i);
+    const QByteArray key(entry.Key);
+    if (entry.Kind == SkinPropertyKind::Image) {
+      QImage image(6 + i, 3, QImage::Format_RGB32);
+      image.fill(qRgb(i, 255 - i, 9));
+      ASSERT_TRUE(image.save(bitmaps.filePath(key + ".bmp"), "BMP"));
+    } else if (entry.Kind == SkinPropertyKind::Bool) {
+      values.write(key + (i % 2 ? " = True\n" : " = false\n"));
+    } else if (entry.Kind == SkinPropertyKind::Int) {
+      values.write(key + " = " + QByteArray::number(-i * 7) + "\n");
+    } else {
+      values.write(key + " = " + QByteArray::number(i) + ", 2, " + QByteArray::number(200 + i) +
+                   "\n");
+    }
+  }
+  values.close();
+  const QString output = dir_.filePath("all.skn");
+  QProcess tool;
+  tool.start(ZT_THEME_WRITER, {bitmaps.path(), values.fileName(), output});
+  ASSERT_TRUE(tool.waitForFinished(10000));
+  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+
+  TsuiFileTheme theme;
+  theme.SetThemeFile(output);
+  ASSERT_TRUE(theme.Loaded());
+  int checked = 0;
+  for (int i = 1; i <= SkinPropertyCount; ++i) {
+    const SkinProperty& entry = *SkinPropertyAt(i);
+    switch (entry.Kind) {
+      case SkinPropertyKind::Image: {
+        QImage image;
+        theme.Bitmap(i, &image);
+        ASSERT_EQ(image.size(), QSize(6 + i, 3)) << entry.Key;
+        EXPECT_EQ(QColor(image.pixel(1, 1)), QColor(i, 255 - i, 9)) << entry.Key;
+        break;
+      }
+      case SkinPropertyKind::Bool:
+        EXPECT_EQ(theme.Bool(i), i % 2 == 1) << entry.Key;
+        break;
+      case SkinPropertyKind::Int:
+        EXPECT_EQ(theme.Int(i), -i * 7) << entry.Key;
+        break;
+      case SkinPropertyKind::Color:
+        EXPECT_EQ(theme.Color(i), framework::RGBColor(i, 2, 200 + i)) << entry.Key;
+        break;
+    }
+    ++checked;
+  }
+  EXPECT_EQ(checked, 48);
+}
+
+TEST_F(ThemeFiles, TheToolRefusesBadValuesClearly) {
+  QDir().mkpath(dir_.filePath("bitmaps"));
+  const QString values = Write("bad.txt", "FormMinWidthInt = wide\n");
+  QProcess tool;
+  tool.start(ZT_THEME_WRITER, {dir_.filePath("bitmaps"), values, dir_.filePath("x.skn")});
+  ASSERT_TRUE(tool.waitForFinished(10000));
+  EXPECT_EQ(tool.exitCode(), 1);
+  EXPECT_TRUE(tool.readAllStandardError().contains("bad.txt:1"));
+  EXPECT_FALSE(QFile::exists(dir_.filePath("x.skn")));
+}
+
+TEST_F(ThemeFiles, MagicWithoutItsZeroByteOrATinyFileIsNoThemeFile) {
+  QByteArray bytes = BuildThemeFile({ThemeInteger("FormMinWidthInt", 5)});
+  bytes[10] = 'X';
+  TsuiFileTheme theme;
+  EXPECT_EQ(LoadError(theme, Write("byte10.skn", bytes)), "Invalid skin file for Quenlat!");
+  EXPECT_EQ(LoadError(theme, Write("one.skn", "Q")), "Invalid skin file for Quenlat!");
+  EXPECT_EQ(LoadError(theme, Write("empty.skn", "")), "Invalid skin file for Quenlat!");
+  EXPECT_EQ(theme.ThemeFile(), QString());
+  EXPECT_FALSE(theme.Loaded());
+  bytes[10] = '\0';
+  bytes[11] = 'Z';  // byte 11 is not examined
+  EXPECT_TRUE(IsValidThemeFile(Write("byte11.skn", bytes)));
+}
+
+TEST_F(ThemeFiles, TheEntryThatEndsTheChainIsNotLoaded) {
+  QByteArray bytes = Header(400, 24);
+  PlaceEntry(bytes, 24, "FormMinWidthInt", tekInteger, 300, 4, 101);
+  PlaceEntry(bytes, 101, "FormRoundCornerInt", tekInteger, 304, 4, 178);
+  PlaceEntry(bytes, 178, "FormBorderWidthInt", tekInteger, 308, 4, 0);
+  Put32(bytes, 300, 1);
+  Put32(bytes, 304, 2);
+  Put32(bytes, 308, 3);
+  TsuiThemeFileReader reader(Write("chain.skn", bytes));
+  EXPECT_EQ(reader.Integer("FormMinWidthInt"), 1);
+  EXPECT_EQ(reader.Integer("formroundcornerint"), 2);  // letter case ignored
+  EXPECT_EQ(reader.Integer("FormBorderWidthInt"), -1);
+  EXPECT_EQ(reader.IntegerCount(), 2);
+}
+
+TEST_F(ThemeFiles, DamagedDirectoriesGiveAClearErrorAndChangeNothing) {
+  const QString good = Write("good.skn", BuildThemeFile({ThemeInteger("FormMinWidthInt", 77)}));
+  struct Case {
+    const char* name;
+    QByteArray bytes;
+  };
+  std::vector<Case> cases;
+  QByteArray loop = Header(200, 24);
+  PlaceEntry(loop, 24, "A", tekBoolean, 190, 1, 101);
+  PlaceEntry(loop, 101, "B", tekBoolean, 190, 1, 24);
+  cases.push_back({"loop", loop});
+  QByteArray self = Header(120, 24);
+  PlaceEntry(self, 24, "A", tekText, 0, 0, 24);
+  cases.push_back({"self", self});
+  cases.push_back({"first past end", Header(60, 5000)});
+  QByteArray next = Header(120, 24);
+  PlaceEntry(next, 24, "A", tekBoolean, 110, 1, 0xFFFFFFF0u);
+  cases.push_back({"next past end", next});
+  QByteArray data = Header(120, 24);
+  PlaceEntry(data, 24, "ButtonImage", tekImage, 0xFFFFFFFFu, 10, 101);
+  cases.push_back({"data past end", data});
+  QByteArray size = Header(200, 24);
+  PlaceEntry(size, 24, "ButtonImage", tekImage, 150, 0x7FFFFFFFu, 101);
+  PlaceEntry(size, 101, "", 0, 0, 0, 0);
+  cases.push_back({"size past end", size});
+  QByteArray name = Header(200, 24);
+  PlaceEntry(name, 24, QByteArray(64, 'N'), tekBoolean, 190, 1, 101);
+  PlaceEntry(name, 101, "", 0, 0, 0, 0);
+  cases.push_back({"name without zero", name});
+  QByteArray shortHeader = Header(200, 24, 20);
+  cases.push_back({"short header", shortHeader});
+  cases.push_back({"huge header", Header(200, 24, 0xFFFFFFFFu)});
+  QByteArray tinyInt = Header(200, 24);
+  PlaceEntry(tinyInt, 24, "FormMinWidthInt", tekInteger, 190, 2, 101);
+  PlaceEntry(tinyInt, 101, "", 0, 0, 0, 0);
+  cases.push_back({"two-byte integer", tinyInt});
+
+  for (const Case& c : cases) {
+    TsuiFileTheme theme;
+    theme.SetThemeFile(good);
+    const QString error = LoadError(theme, Write(QString(c.name) + ".skn", c.bytes));
+    EXPECT_TRUE(error.startsWith("Damaged skin file")) << c.name << ": " << error.toStdString();
+    EXPECT_EQ(theme.ThemeFile(), good) << c.name;
+    EXPECT_EQ(theme.Int(13), 77) << c.name;
+  }
+}
+
+TEST_F(ThemeFiles, ABareNameIsFoundBesideTheExecutable) {
+  const QString bare = QStringLiteral("skin-test-%1.skn").arg(QCoreApplication::applicationPid());
+  const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(bare);
+  auto write = [&](int value) {
+    QFile file(beside);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(BuildThemeFile({ThemeInteger("FormMinWidthInt", value)}));
+  };
+  write(1);
+  TsuiFileTheme theme;
+  theme.SetThemeFile(bare);
+  EXPECT_EQ(theme.ThemeFile(), beside);
+  EXPECT_EQ(theme.Int(13), 1);
+  write(2);
+  theme.SetThemeFile(beside);  // the path it holds: nothing happens
+  EXPECT_EQ(theme.Int(13), 1);
+  theme.SetThemeFile(bare);  // differs from the stored path: loaded again
+  EXPECT_EQ(theme.Int(13), 2);
+  QFile::remove(beside);
+  theme.SetThemeFile("no-such-theme-anywhere.skn");  // ignored, the theme stays
+  EXPECT_EQ(theme.ThemeFile(), beside);
+  EXPECT_TRUE(theme.Loaded());
+}
+
+TEST_F(ThemeFiles, MissingEntriesReadAsNeutralValuesAndFirstNamesWin) {
+  const QString path =
+      Write("partial.skn",
+            BuildThemeFile({ThemeBoolean("buttontransparentbool", true),
+                            ThemeBoolean("ButtonTransparentBool", false),
+                            ThemeText("Author", "宋体"), ThemeInteger("MenuFontColor", 255)}));
+  TsuiFileTheme theme;
+  theme.SetThemeFile(path);
+  EXPECT_TRUE(theme.Bool(2));
+  EXPECT_FALSE(theme.Bool(6));
+  EXPECT_EQ(theme.Int(7), -1);
+  EXPECT_EQ(theme.Color(25), -1);
+  EXPECT_EQ(theme.Color(22), 255);
+  QImage untouched;
+  theme.BitmapFrame(1, &untouched, 1, 3);
+  EXPECT_TRUE(untouched.isNull());
+  TsuiThemeFileReader reader(path);
+  EXPECT_EQ(reader.Text("author"), "宋体");
+}
+
+TEST_F(ThemeFiles, ControlsOnTheFormTakeTheLoadedTheme) {
+  skin_test::Form form;
+  auto* theme = new TsuiFileTheme(form.get());
+  auto* button = new TsuiButton(form.get());
+  button->setGeometry(10, 10, 97, 41);
+  button->SetFileTheme(theme);
+  button->SetUIStyle(FromThemeFile);
+  EXPECT_FALSE(button->Transparent());  // nothing loaded yet: DeepBlue
+  QImage face(6, 5, QImage::Format_RGB32);
+  face.fill(qRgb(10, 200, 30));
+  theme->SetThemeFile(
+      Write("green.skn", BuildThemeFile({ThemeBoolean("ButtonTransparentBool", true),
+                                         ThemeImage("ButtonImage", BmpBytes(face))})));
+  EXPECT_TRUE(button->Transparent());
+  EXPECT_EQ(skin_test::Pixel(skin_test::Grab(button), 48, 20), QColor(10, 200, 30));
+  theme->SetThemeFile(Write("bare.skn", BuildThemeFile({})));
+  EXPECT_FALSE(button->Transparent());
+  // No button image in the theme: the blank face.
+  EXPECT_EQ(skin_test::Pixel(skin_test::Grab(button), 48, 20), QColor(Qt::white));
+  delete theme;
+  EXPECT_EQ(button->UIStyle(), DeepBlue);
+  EXPECT_EQ(button->FileTheme(), nullptr);
+}
