@@ -1,10 +1,10 @@
 #include "instruments/led/ab_bin_g_control.h"
 
-#include "framework/guard.h"
-#include "instruments/led/flash_timer.h"
-
 #include <QMouseEvent>
 #include <QScopeGuard>
+
+#include "framework/guard.h"
+#include "instruments/led/flash_timer.h"
 
 namespace instruments {
 
@@ -13,9 +13,13 @@ namespace {
 bool GroupUpdating = false;
 }  // namespace
 
-TAbBinGControl::TAbBinGControl(QWidget* owner) : QWidget(owner) { setMouseTracking(true); }
+TAbBinGControl::TAbBinGControl(QWidget* owner) : QWidget(owner) {
+  setMouseTracking(true);
+}
 
-TAbBinGControl::~TAbBinGControl() { UnregisterFlash(this); }
+TAbBinGControl::~TAbBinGControl() {
+  UnregisterFlash(this);
+}
 
 void TAbBinGControl::UpdateFlashRegistration() {
   if (checked_ && flashing_)
@@ -116,10 +120,17 @@ void TAbBinGControl::MouseDown(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     clicked_ = true;
     switch (mode_) {
-      case mButton: SetChecked(true); break;
-      case mSwitch: SetChecked(!checked_); break;
-      case mRadioButton: SetStatusInt(int(OwnBit())); break;
-      case mIndicator: break;
+      case mButton:
+        SetChecked(true);
+        break;
+      case mSwitch:
+        SetChecked(!checked_);
+        break;
+      case mRadioButton:
+        SetStatusInt(int(OwnBit()));
+        break;
+      case mIndicator:
+        break;
     }
   }
   const QPoint at = event->position().toPoint();

@@ -2,13 +2,12 @@
 // share the status word, what the mouse does, and the flash-state message from the flash timer.
 #pragma once
 
-#include "framework/events.h"
-
 #include <QEvent>
 #include <QWidget>
-
 #include <cstdint>
 #include <functional>
+
+#include "framework/events.h"
 
 namespace instruments {
 

@@ -1,19 +1,18 @@
 #include "instruments/led/ab_flash.h"
 
-#include "framework/guard.h"
-#include "framework/synchronize.h"
-
-#include <QCoreApplication>
-
 #include <pthread.h>
 #include <sched.h>
 
+#include <QCoreApplication>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "framework/guard.h"
+#include "framework/synchronize.h"
 
 namespace instruments {
 
@@ -48,19 +47,21 @@ void ApplyPriority(int priority) {
 
 }  // namespace
 
-bool ApplicationClosing() { return Closing; }
+bool ApplicationClosing() {
+  return Closing;
+}
 
 struct TTimerThread::State {
   std::mutex lock;
   std::condition_variable wake;
-  int interval = 16;         // under lock
+  int interval = 16;                  // under lock
   int priority = TAbFlash::tpNormal;  // under lock
-  bool resumed = false;      // under lock
-  bool terminated = false;   // under lock
-  bool alive = false;        // under lock: a thread runs the loop
-  std::thread worker;        // GUI thread only
-  TAbFlash* owner = nullptr; // GUI thread only
-  bool inTick = false;       // GUI thread only: the owner's DoTick is running
+  bool resumed = false;               // under lock
+  bool terminated = false;            // under lock
+  bool alive = false;                 // under lock: a thread runs the loop
+  std::thread worker;                 // GUI thread only
+  TAbFlash* owner = nullptr;          // GUI thread only
+  bool inTick = false;                // GUI thread only: the owner's DoTick is running
 
   bool Alive() {
     std::lock_guard<std::mutex> guard(lock);
@@ -178,7 +179,9 @@ bool TTimerThread::Suspended() const {
   return !state_->resumed;
 }
 
-bool TTimerThread::Running() const { return state_->Alive(); }
+bool TTimerThread::Running() const {
+  return state_->Alive();
+}
 
 int TTimerThread::Interval() const {
   std::lock_guard<std::mutex> guard(state_->lock);

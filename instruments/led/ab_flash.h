@@ -2,11 +2,10 @@
 // then runs DoTick on the GUI thread, waiting until it has run.
 #pragma once
 
-#include "framework/events.h"
-
 #include <QObject>
-
 #include <memory>
+
+#include "framework/events.h"
 
 namespace instruments {
 

@@ -1,14 +1,13 @@
 #include "instruments/led/ab_led.h"
 
-#include "framework/canvas.h"
-#include "framework/guard.h"
-
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScopeGuard>
-
 #include <algorithm>
+
+#include "framework/canvas.h"
+#include "framework/guard.h"
 
 namespace instruments {
 
@@ -17,7 +16,9 @@ namespace {
 enum class HAlign { Left, Right, Centre };
 enum class VAlign { Top, Centre, Bottom };
 
-QRect PixelsOf(const TLampRect& r) { return framework::GdiRect(r.Left, r.Top, r.Right, r.Bottom); }
+QRect PixelsOf(const TLampRect& r) {
+  return framework::GdiRect(r.Left, r.Top, r.Right, r.Bottom);
+}
 
 }  // namespace
 
@@ -82,10 +83,14 @@ TLampRect TAbLED::LampRect() const {
   const int cx = width() / 2;
   const int cy = height() / 2;
   switch (position_) {
-    case lpRight: return {width() - w, cy - h / 2, width(), cy - h / 2 + h};
-    case lpTop: return {cx - w / 2, 0, cx - w / 2 + w, h};
-    case lpBottom: return {cx - w / 2, height() - h, cx - w / 2 + w, height()};
-    case lpLeft: break;
+    case lpRight:
+      return {width() - w, cy - h / 2, width(), cy - h / 2 + h};
+    case lpTop:
+      return {cx - w / 2, 0, cx - w / 2 + w, h};
+    case lpBottom:
+      return {cx - w / 2, height() - h, cx - w / 2 + w, height()};
+    case lpLeft:
+      break;
   }
   return {0, cy - h / 2, w, cy - h / 2 + h};
 }
@@ -96,7 +101,8 @@ QList<TAbLED::TCaptionLine> TAbLED::CaptionLayout() const {
   HAlign h = HAlign::Left;
   VAlign v = VAlign::Centre;
   switch (position_) {
-    case lpLeft: break;
+    case lpLeft:
+      break;
     case lpRight:
       anchor = {lamp.Left - spacing_, height() / 2};
       h = HAlign::Right;
@@ -122,8 +128,9 @@ QList<TAbLED::TCaptionLine> TAbLED::CaptionLayout() const {
   QList<TCaptionLine> lines;
   for (const QString& text : texts) {
     const int w = metrics.horizontalAdvance(text);
-    const int x = h == HAlign::Left ? anchor.x() : h == HAlign::Right ? anchor.x() - w
-                                                                       : anchor.x() - w / 2;
+    const int x = h == HAlign::Left    ? anchor.x()
+                  : h == HAlign::Right ? anchor.x() - w
+                                       : anchor.x() - w / 2;
     const int top = v == VAlign::Top ? y : v == VAlign::Centre ? y - step / 2 : y - step;
     lines.append({text, QPoint(x, top)});
     y += step;
@@ -136,7 +143,9 @@ bool TAbLED::LampOn() const {
   return Checked();
 }
 
-void TAbLED::UpdateAll() { update(); }
+void TAbLED::UpdateAll() {
+  update();
+}
 
 void TAbLED::UpdateLED() {
   if (!(Checked() && Flashing())) flashState_.reset();

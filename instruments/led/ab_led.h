@@ -2,15 +2,14 @@
 // hold several lines separated by "|".
 #pragma once
 
-#include "instruments/led/ab_bin_g_control.h"
-#include "instruments/led/led.h"
-
 #include <QFont>
 #include <QList>
 #include <QPoint>
 #include <QString>
-
 #include <optional>
+
+#include "instruments/led/ab_bin_g_control.h"
+#include "instruments/led/led.h"
 
 namespace instruments {
 

@@ -1,12 +1,11 @@
 #include "instruments/led/flash_timer.h"
 
-#include "instruments/led/ab_bin_g_control.h"
-
 #include <QApplication>
 #include <QMessageBox>
-
 #include <algorithm>
 #include <vector>
+
+#include "instruments/led/ab_bin_g_control.h"
 
 namespace instruments {
 
@@ -39,9 +38,9 @@ void ShowOnlyOneTimerMessage() {
     return;
   }
   // Not modal: the component being created goes on being created meanwhile.
-  auto* box = new QMessageBox(QMessageBox::Critical, QString::fromUtf8(TAbFlashTimer::OnlyOneTitle),
-                              QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')),
-                              QMessageBox::Ok);
+  auto* box =
+      new QMessageBox(QMessageBox::Critical, QString::fromUtf8(TAbFlashTimer::OnlyOneTitle),
+                      QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')), QMessageBox::Ok);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->show();
 }
@@ -89,8 +88,9 @@ void RegisterFlash(TAbBinGControl* control, int code) {
 
 void UnregisterFlash(TAbBinGControl* control) {
   FlashModule& m = Module();
-  const auto record = std::find_if(m.clients.begin(), m.clients.end(),
-                                   [control](const TFlashClient& c) { return c.Control == control; });
+  const auto record =
+      std::find_if(m.clients.begin(), m.clients.end(),
+                   [control](const TFlashClient& c) { return c.Control == control; });
   if (record != m.clients.end()) m.clients.erase(record);
   if (!m.clients.empty() || !m.timer) return;
   if (ApplicationClosing())
@@ -127,10 +127,18 @@ void FinalizeFlash() {
   m.clients.shrink_to_fit();
 }
 
-TAbFlashTimer* FlashTimer() { return Module().timer; }
-uint32_t FlashCounter() { return Module().counter; }
-int FlashTimerCount() { return Module().timerCount; }
-int FlashClientCount() { return int(Module().clients.size()); }
+TAbFlashTimer* FlashTimer() {
+  return Module().timer;
+}
+uint32_t FlashCounter() {
+  return Module().counter;
+}
+int FlashTimerCount() {
+  return Module().timerCount;
+}
+int FlashClientCount() {
+  return int(Module().clients.size());
+}
 
 int FlashClientCode(const TAbBinGControl* control) {
   for (const TFlashClient& client : Module().clients)

@@ -3,9 +3,9 @@
 // whose half-period, bit c of the counter, has changed is sent the new state.
 #pragma once
 
-#include "instruments/led/ab_flash.h"
-
 #include <cstdint>
+
+#include "instruments/led/ab_flash.h"
 
 namespace instruments {
 
@@ -16,7 +16,8 @@ class TAbFlashTimer : public TAbFlash {
 
  public:
   // The message box a second flash timer shows; it then stays without an event.
-  static constexpr const char* OnlyOneText = "Only one TAbFlashTimer per Application!\rRemove it...";
+  static constexpr const char* OnlyOneText =
+      "Only one TAbFlashTimer per Application!\rRemove it...";
   static constexpr const char* OnlyOneTitle = "Error Message";
 
   explicit TAbFlashTimer(QObject* owner = nullptr);

@@ -1,9 +1,9 @@
 #include "instruments/led/led.h"
 
-#include "framework/canvas.h"
-
 #include <QPainter>
 #include <QPolygon>
+
+#include "framework/canvas.h"
 
 namespace instruments {
 

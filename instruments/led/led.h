@@ -1,11 +1,11 @@
 // The lamp of an LED indicator: its shape, colours and size, and the drawing of the lamp itself.
 #pragma once
 
+#include <QObject>
+
 #include "framework/events.h"
 #include "framework/persistent.h"
 #include "framework/tcolor.h"
-
-#include <QObject>
 
 class QPainter;
 

@@ -1,13 +1,12 @@
 // Ends the program while LEDs are flashing. The flash thread must have stopped and the flash
 // timer must be gone before the application object is, without anything touching freed memory
 // (run under AddressSanitizer). Exit code 0 when all went so.
-#include "instruments/led/ab_led.h"
-#include "instruments/led/flash_timer.h"
-
 #include <QApplication>
 #include <QTimer>
-
 #include <cstdio>
+
+#include "instruments/led/ab_led.h"
+#include "instruments/led/flash_timer.h"
 
 namespace {
 

@@ -1,10 +1,7 @@
 // Flashing: the client list and the flash tick, the flash timer's thread and its end, and the
 // real rate and cost of flashing.
-#include "framework/guard.h"
-#include "framework/synchronize.h"
-#include "instruments/led/flash_timer.h"
-#include "led_test_util.h"
-#include "wait.h"
+#include <gtest/gtest.h>
+#include <time.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,15 +9,16 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
-#include <time.h>
-
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <thread>
+
+#include "framework/guard.h"
+#include "framework/synchronize.h"
+#include "instruments/led/flash_timer.h"
+#include "led_test_util.h"
+#include "wait.h"
 
 using namespace instruments;
 using testing_support::ProcessFor;
@@ -62,7 +60,9 @@ void StartFlashing(TAbLED& led, Freq frequency = TAbBinGControl::ff1Hz) {
   led.SetChecked(true);
 }
 
-bool FlashThreadRunning() { return FlashTimer() && FlashTimer()->Thread()->Running(); }
+bool FlashThreadRunning() {
+  return FlashTimer() && FlashTimer()->Thread()->Running();
+}
 
 double ThreadCpuMs() {
   timespec t{};
@@ -261,9 +261,10 @@ TEST(FlashTiming, TenLedsAtOneHertzOverFiveSeconds) {
     longest = std::max(longest, states[k].ms - states[k - 1].ms);
   }
   const double mean = double(states.back().ms - states[1].ms) / double(states.size() - 2);
-  std::printf("ff1Hz half-period over 5 s: mean %.1f ms (min %lld, max %lld); "
-              "GUI thread CPU %.1f ms = %.2f %% of a core\n",
-              mean, (long long)shortest, (long long)longest, cpuMs, cpuMs / 50.0);
+  std::printf(
+      "ff1Hz half-period over 5 s: mean %.1f ms (min %lld, max %lld); "
+      "GUI thread CPU %.1f ms = %.2f %% of a core\n",
+      mean, (long long)shortest, (long long)longest, cpuMs, cpuMs / 50.0);
   EXPECT_NEAR(mean, 512.0, 51.2);
   for (const auto& led : leds) EXPECT_GE(led->states.size(), 9);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)

@@ -1,16 +1,16 @@
 // Lamp shapes, lamp and caption placement, and what a flash-state change repaints.
-#include "framework/tcolor.h"
-#include "instruments/led/ab_led.h"
-#include "instruments/led/flash_timer.h"
-#include "led_test_util.h"
-#include "wait.h"
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontMetrics>
 #include <QPaintEvent>
 
-#include <gtest/gtest.h>
+#include "framework/tcolor.h"
+#include "instruments/led/ab_led.h"
+#include "instruments/led/flash_timer.h"
+#include "led_test_util.h"
+#include "wait.h"
 
 using instruments::TAbLED;
 using instruments::TLampRect;
@@ -56,12 +56,20 @@ TEST(LedLamp, EveryShapeFillsItsRectangleWithTheDescribedOutline) {
   };
   const QList<Case> cases = {
       {TLED::sArrowLeft, {{L, T + hh}, {R - 1, T}, {R - 1, B - 1}}, {{L, T}, {L, B - 1}}, {7, 17}},
-      {TLED::sArrowRight, {{L, T}, {R - 1, T + hh}, {L, B - 1}}, {{R - 1, T}, {R - 1, B - 1}}, {5, 17}},
+      {TLED::sArrowRight,
+       {{L, T}, {R - 1, T + hh}, {L, B - 1}},
+       {{R - 1, T}, {R - 1, B - 1}},
+       {5, 17}},
       {TLED::sArrowUp, {{L + hw, T}, {R - 1, B - 1}, {L, B - 1}}, {{L, T}, {R - 1, T}}, {6, 20}},
-      {TLED::sArrowDown, {{L, T}, {R - 1, T}, {L + hw, B - 1}}, {{L, B - 1}, {R - 1, B - 1}}, {6, 12}},
+      {TLED::sArrowDown,
+       {{L, T}, {R - 1, T}, {L + hw, B - 1}},
+       {{L, B - 1}, {R - 1, B - 1}},
+       {6, 12}},
       {TLED::sRectangle, {{L, T}, {R - 1, T}, {L, B - 1}, {R - 1, B - 1}}, {}, {7, 17}},
-      {TLED::sRound, {{L + hw, T}, {L, T + hh}, {R - 1, T + hh}, {L + hw, B - 1}},
-       {{L, T}, {R - 1, B - 1}}, {7, 17}},
+      {TLED::sRound,
+       {{L + hw, T}, {L, T + hh}, {R - 1, T + hh}, {L + hw, B - 1}},
+       {{L, T}, {R - 1, B - 1}},
+       {7, 17}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(int(c.shape));
@@ -83,7 +91,8 @@ TEST(LedLamp, EveryShapeFillsItsRectangleWithTheDescribedOutline) {
   const QColor light = Rgb(framework::clBtnHighlight);
   EXPECT_GT(CountColor(image, QRect(0, 4, 12, 12), light), 10);
   EXPECT_EQ(CountColor(image, QRect(13, 4, 11, 24), light) +
-                CountColor(image, QRect(0, 17, 24, 11), light), 0);
+                CountColor(image, QRect(0, 17, 24, 11), light),
+            0);
 }
 
 TEST(LedLayout, LampAndCaptionAtEachPosition) {
@@ -206,7 +215,9 @@ TEST(LedGallery, AllShapesOnAndOffAtAllFourPositions) {
   for (TAbLED* led : leds) {
     const QPoint centre = PixelsOf(led->LampRect()).center() + led->pos();
     const int shape = led->LED()->Shape();
-    const QPoint probe = centre + QPoint(1, shape == TLED::sArrowDown ? -3 : shape == TLED::sArrowUp ? 3 : 1);
+    const QPoint probe = centre + QPoint(1, shape == TLED::sArrowDown ? -3
+                                            : shape == TLED::sArrowUp ? 3
+                                                                      : 1);
     EXPECT_EQ(image.pixelColor(probe), led->Checked() ? Green : QColor(255, 0, 0));
   }
 }

@@ -1,14 +1,13 @@
 // The two-state logic: status word and bit, Checked, modes, groups and the mouse.
-#include "framework/tcolor.h"
-#include "instruments/led/ab_led.h"
-#include "led_test_util.h"
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QMouseEvent>
-
-#include <gtest/gtest.h>
-
 #include <stdexcept>
+
+#include "framework/tcolor.h"
+#include "instruments/led/ab_led.h"
+#include "led_test_util.h"
 
 using instruments::TAbBinGControl;
 using instruments::TAbLED;

@@ -1,10 +1,10 @@
 // Rendering LEDs on a plain background and reading their pixels.
 #pragma once
 
+#include <QImage>
+
 #include "framework/tcolor.h"
 #include "instruments/led/ab_led.h"
-
-#include <QImage>
 
 namespace led_test {
 
@@ -40,6 +40,8 @@ inline QRect PixelsOf(const instruments::TLampRect& r) {
 }
 
 // A colour as an image holds it: eight bits a channel.
-inline QColor Rgb(framework::TColor color) { return QColor(framework::ColorToQColor(color).rgb()); }
+inline QColor Rgb(framework::TColor color) {
+  return QColor(framework::ColorToQColor(color).rgb());
+}
 
 }  // namespace led_test
