@@ -2,6 +2,9 @@
 // the multi-digit displays: DrawCharacter paints any character type into any cell.
 #pragma once
 
+#include <QImage>
+#include <array>
+
 #include "instruments/vcl_component.h"
 
 namespace instruments {
@@ -100,6 +103,12 @@ class TiSevenSegmentCharacter : public TiCustomComponent {
                     const QColor& off) const;
   void DrawSpecial(QPainter& canvas, QPoint origin, int W, int H, TSevenSegmentCharacter type,
                    const QColor& on, const QColor& off) const;
+  void DrawShapes(QPainter& canvas, QPoint origin, int W, int H, TSevenSegmentCharacter type,
+                  const QColor& on, const QColor& off) const;
+  // A cell's shapes on a transparent ground, kept for reuse: a display draws the same few
+  // cells over and over.
+  const QImage& Glyph(int W, int H, TSevenSegmentCharacter type, const QColor& on,
+                      const QColor& off);
 
   TSevenSegmentCharacter value_ = ssc0;
   bool autoSize_ = true;
@@ -113,6 +122,16 @@ class TiSevenSegmentCharacter : public TiCustomComponent {
   int segmentSize_ = 1;
   bool useSegmentBits_ = false;
   uchar segmentBits_ = 0;
+  // What the kept glyphs were drawn with; any change starts the set afresh.
+  struct GlyphParameters {
+    int W = 0, H = 0, margin = 0, size = 0, separation = 0;
+    QRgb on = 0, off = 0;
+    bool showOff = false, useBits = false;
+    int bits = 0;
+    bool operator==(const GlyphParameters&) const = default;
+  };
+  GlyphParameters glyphParameters_;
+  std::array<QImage, sscComma + 1> glyphs_;
 };
 
 }  // namespace instruments

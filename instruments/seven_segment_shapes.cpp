@@ -11,6 +11,13 @@ namespace instruments {
 
 namespace {
 
+// Larger cells are drawn directly: the kept glyphs stay a few megabytes at most.
+constexpr int kMaxGlyph = 256;
+
+int GlyphPad(int segmentSize) {
+  return segmentSize + 2;
+}
+
 // Rounding to the nearest integer, halves to even.
 int Round(double value) {
   return int(std::nearbyint(value));
@@ -116,10 +123,9 @@ QPolygon MinusBar(int W, int H, int S) {
 
 }  // namespace
 
-void TiSevenSegmentCharacter::DrawCharacter(QPainter& canvas, QPoint origin, int W, int H,
-                                            TSevenSegmentCharacter type) {
-  const QColor on = framework::ColorToQColor(OnColor());
-  const QColor off = framework::ColorToQColor(OffColor());
+void TiSevenSegmentCharacter::DrawShapes(QPainter& canvas, QPoint origin, int W, int H,
+                                         TSevenSegmentCharacter type, const QColor& on,
+                                         const QColor& off) const {
   if (UseSegmentBits()) {
     DrawSegments(canvas, origin, W, H, SegmentBits(), on, off);
   } else if (type <= sscF || type == sscBlank) {
@@ -127,6 +133,39 @@ void TiSevenSegmentCharacter::DrawCharacter(QPainter& canvas, QPoint origin, int
   } else {
     DrawSpecial(canvas, origin, W, H, type, on, off);
   }
+}
+
+const QImage& TiSevenSegmentCharacter::Glyph(int W, int H, TSevenSegmentCharacter type,
+                                             const QColor& on, const QColor& off) {
+  const GlyphParameters parameters{
+      W,        H,         SegmentMargin(),   SegmentSize(),    SegmentSeperation(),
+      on.rgb(), off.rgb(), ShowOffSegments(), UseSegmentBits(), SegmentBits()};
+  if (!(parameters == glyphParameters_)) {
+    glyphParameters_ = parameters;
+    glyphs_.fill(QImage());
+  }
+  QImage& glyph = glyphs_[std::clamp(int(type), 0, int(sscComma))];
+  if (!glyph.isNull()) return glyph;
+  // Some shapes reach a pixel or two past the cell (the period's foot): room on every side.
+  const int pad = GlyphPad(SegmentSize());
+  glyph = QImage(W + 2 * pad, H + 2 * pad, QImage::Format_ARGB32_Premultiplied);
+  glyph.fill(Qt::transparent);
+  QPainter painter(&glyph);
+  framework::BeginGdiPainting(painter);
+  DrawShapes(painter, QPoint(pad, pad), W, H, type, on, off);
+  return glyph;
+}
+
+void TiSevenSegmentCharacter::DrawCharacter(QPainter& canvas, QPoint origin, int W, int H,
+                                            TSevenSegmentCharacter type) {
+  const QColor on = framework::ColorToQColor(OnColor());
+  const QColor off = framework::ColorToQColor(OffColor());
+  if (W <= 0 || H <= 0 || W > kMaxGlyph || H > kMaxGlyph) {
+    DrawShapes(canvas, origin, W, H, type, on, off);
+    return;
+  }
+  const int pad = GlyphPad(SegmentSize());
+  canvas.drawImage(origin - QPoint(pad, pad), Glyph(W, H, type, on, off));
 }
 
 void TiSevenSegmentCharacter::DrawSegments(QPainter& canvas, QPoint origin, int W, int H, int lit,
