@@ -91,13 +91,15 @@ DialogKeyRouter::DialogKeyRouter(QWidget* window) : QObject(window), window_(win
   window->installEventFilter(this);
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     framework::Guard([&] {
-      if (window_ && now && now->window() == window_) NotifyFocusChanged(window_, now);
+      if (window_ && window_->isWindow() && now && now->window() == window_)
+        NotifyFocusChanged(window_, now);
     });
   });
 }
 
 bool DialogKeyRouter::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != window_ || event->type() != QEvent::KeyPress) return false;
+  // A router left on a widget that has since been placed in a window stays silent.
+  if (watched != window_ || !window_->isWindow() || event->type() != QEvent::KeyPress) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   bool taken = false;
   framework::Guard([&] {
