@@ -186,7 +186,10 @@ bool TiVCLComponent::WantsShortcutKey(const QKeyEvent& event) const {
 bool TiVCLComponent::event(QEvent* event) {
   if (event->type() == QEvent::ShortcutOverride) {
     auto* keyEvent = static_cast<QKeyEvent*>(event);
-    if (WantsShortcutKey(*keyEvent)) {
+    bool wanted = WantsShortcutKey(*keyEvent);
+    int code = VirtualKeyFromQt(keyEvent->key());
+    framework::Guard([&] { HandleWantSpecialKey(code, wanted); });
+    if (wanted) {
       keyEvent->accept();
       return true;
     }
