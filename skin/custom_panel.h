@@ -11,9 +11,7 @@ namespace skin {
 
 class TsuiCustomPanel : public QWidget {
   Q_OBJECT
-  Q_PROPERTY(int Color READ Color WRITE SetColor)
-  Q_PROPERTY(bool ParentColor READ ParentColor WRITE SetParentColor)
-  Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+  // Color, ParentColor and Transparent are published by the group box, in its stored order.
 
  public:
   enum DrawMode { dmNormal = 0, dmStretch = 1, dmTile = 2 };

@@ -19,7 +19,10 @@ class TsuiCustomGroupBox : public TsuiCustomPanel {
   Q_PROPERTY(skin::TsuiFileTheme* FileTheme READ FileTheme WRITE SetFileTheme)
   Q_PROPERTY(skin::TsuiUIStyle UIStyle READ UIStyle WRITE SetUIStyle)
   Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
+  Q_PROPERTY(int Color READ Color WRITE SetColor)
   Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
+  Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
+  Q_PROPERTY(bool ParentColor READ ParentColor WRITE SetParentColor)
   Q_PROPERTY(int Tag READ Tag WRITE SetTag)
 
  public:

@@ -201,3 +201,29 @@ TEST(GroupBoxCaption, SettingTheCaptionLeavesTheWindowTextAlone) {
   EXPECT_TRUE(box.ParentColor());
   EXPECT_FALSE(box.Transparent());
 }
+
+namespace {
+
+// Applies stored values the way a form description is read: in property declaration order.
+void ApplyStored(QObject* object, const QVariantMap& values) {
+  const QMetaObject* meta = object->metaObject();
+  for (int i = 0; i < meta->propertyCount(); ++i) {
+    const char* name = meta->property(i).name();
+    if (values.contains(name)) object->setProperty(name, values[name]);
+  }
+}
+
+}  // namespace
+
+TEST(StoredValues, ValuesStoredAfterTheStyleWinOverIt) {
+  TsuiGroupBox box;
+  ApplyStored(&box, {{"BorderColor", int(framework::clRed)},
+                     {"UIStyle", QVariant::fromValue(WinXP)},
+                     {"Caption", "从机数量："}});
+  EXPECT_EQ(box.UIStyle(), WinXP);
+  EXPECT_EQ(box.BorderColor(), framework::clRed);
+  TsuiButton button;
+  ApplyStored(&button, {{"Transparent", false}, {"UIStyle", QVariant::fromValue(BlueGlass)}});
+  EXPECT_EQ(button.UIStyle(), BlueGlass);
+  EXPECT_FALSE(button.Transparent());
+}
