@@ -18,6 +18,8 @@ void TiEditCustom::MeasureText(const QFontMetrics& metrics, const QString& text)
 }
 
 int TiEditCustom::RunWidth(int from, int to) const {
+  // Nothing measured yet: the box has not been drawn.
+  if (advance_.isEmpty()) return 0;
   const int last = int(advance_.size()) - 1;
   from = std::clamp(from, 0, last);
   to = std::clamp(to, 0, last);
@@ -118,7 +120,7 @@ void TiEditCustom::DrawOverlay(QPainter& canvas) {
 
 int TiEditCustom::PositionAt(int x) const {
   if (x < textRect_.left()) return std::max(0, firstVisible_ - 1);
-  const int length = int(advance_.size()) - 1;
+  const int length = std::max(0, int(advance_.size()) - 1);
   for (int p = firstVisible_; p <= lastVisible_ + 1; ++p) {
     const int before = std::clamp(p == 0 ? 0 : p - 1, 0, std::max(0, length - 1));
     const int half = RunWidth(before, before + 1) / 2;

@@ -456,3 +456,15 @@ TEST(IntegerPicture, ErrorPresentationAndFocusedLook) {
   pixels::Keep(image, "integer_plain", 6);
   EXPECT_EQ(pixels::Count(image, image.rect(), highlight), 0);
 }
+
+TEST(IntegerBadInput, InputBeforeTheFirstPaintIsSafe) {
+  TiIntegerOutput field;
+  QTest::mouseClick(&field, Qt::LeftButton, {}, QPoint(30, 10));
+  QTest::mouseDClick(&field, Qt::LeftButton, {}, QPoint(3, 10));
+  QTest::keyClicks(&field, "12");
+  QTest::keyClick(&field, Qt::Key_Left, Qt::ShiftModifier);
+  QTest::keyClick(&field, Qt::Key_Return);
+  EXPECT_EQ(field.Value(), 12);
+  field.SetBounds(0, 0, 0, 0);
+  EXPECT_TRUE(pixels::Render(field).isNull() || pixels::Render(field).width() == 0);
+}
