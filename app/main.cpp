@@ -1,18 +1,16 @@
+#include "app/main_window.h"
 #include "framework/fonts.h"
 #include "serial/com_error.h"
 
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("zt-modbus-k"));
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("ZT_MODBUS_K"));
   framework::RegisterFontSubstitutes();
   serial::InitComErrorTexts();
 
-  QWidget window;
-  window.setWindowTitle(QStringLiteral("ZT_DEZAVA_K55_V1.0   通讯功能测试"));
-  window.resize(800, 600);
+  app::TForm1 window;
   window.show();
-  return app.exec();
+  return application.exec();
 }

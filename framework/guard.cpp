@@ -43,6 +43,19 @@ QString ExceptionMessage(const std::exception_ptr& error) {
   }
 }
 
+void ShowMessage(const QString& text) {
+  ExceptionReporter reporter;
+  {
+    std::lock_guard<std::mutex> guard(reporterLock);
+    reporter = Reporter();
+  }
+  if (reporter) {
+    reporter(text);
+    return;
+  }
+  QMessageBox::information(QApplication::activeWindow(), QCoreApplication::applicationName(), text);
+}
+
 void ShowException(const std::exception& e) {
   if (auto ours = dynamic_cast<const Exception*>(&e))
     ShowExceptionMessage(ours->Message());

@@ -18,6 +18,10 @@ using ExceptionReporter = std::function<void(const QString& message)>;
 // Installs a reporter and returns the previous one; an empty one restores the message box.
 ExceptionReporter SetExceptionReporter(ExceptionReporter reporter);
 
+// A plain message box of the program's own (not an error report); tests see it through the
+// reporter as well.
+void ShowMessage(const QString& text);
+
 // The message of any exception, for the report.
 QString ExceptionMessage(const std::exception_ptr& error);
 

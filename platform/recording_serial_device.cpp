@@ -17,6 +17,7 @@ struct RecordingLine::State {
   uint32_t inputSize = 4096;
   uint32_t eventMask = 0;
   uint32_t history = 0;
+  bool held = false;
   uint32_t errors = 0;
   uint32_t modem = 0;
   DCB dcb;
@@ -47,7 +48,7 @@ struct RecordingLine::State {
 
   void Raise(uint32_t events) {
     history |= events;
-    if (waitOverlapped && (history & eventMask)) {
+    if (!held && waitOverlapped && (history & eventMask)) {
       uint32_t hit = history & eventMask;
       history &= ~hit;
       CompleteWait(hit);
@@ -149,7 +150,7 @@ class RecordingSerialDevice : public SerialDevice {
       SetLastError(ERROR_INVALID_PARAMETER);
       return false;
     }
-    uint32_t hit = s_->history & s_->eventMask;
+    uint32_t hit = s_->held ? 0 : s_->history & s_->eventMask;
     if (hit) {
       s_->history &= ~hit;
       *mask = hit;
@@ -297,6 +298,12 @@ void RecordingLine::SetErrors(uint32_t ceBits) {
 void RecordingLine::SetModemStatus(uint32_t msBits) {
   std::lock_guard<std::mutex> guard(state_->lock);
   state_->modem = msBits;
+}
+
+void RecordingLine::HoldEvents(bool hold) {
+  std::lock_guard<std::mutex> guard(state_->lock);
+  state_->held = hold;
+  if (!hold) state_->Raise(0);
 }
 
 std::vector<uint8_t> RecordingLine::TakeWritten() {

@@ -37,6 +37,9 @@ class RecordingLine {
   void RaiseEvents(uint32_t evMask);
   void SetErrors(uint32_t ceBits);       // pending CE_* bits, with EV_ERR
   void SetModemStatus(uint32_t msBits);  // no event by itself
+  // While held, events gather without waking a waiting WaitCommEvent; releasing hands them
+  // over as one batch.
+  void HoldEvents(bool hold);
   // Everything written so far, and clears it.
   std::vector<uint8_t> TakeWritten();
   // The line vanishes: reads of an empty queue and writes fail with ERROR_GEN_FAILURE.

@@ -5,6 +5,7 @@
 #include "framework/synchronize.h"
 #include "platform/recording_serial_device.h"
 #include "serial/com_port.h"
+#include "qt_printers.h"
 #include "wait.h"
 
 #include <QThread>
@@ -100,10 +101,12 @@ TEST_F(Delivery, ABatchIsHandledInTheFixedOrder) {
   EXPECT_EQ(Logged(), (QStringList{"afteropen", "cts on", "dsr off", "rlsd on"}));
   log.clear();
 
-  // Hold the GUI thread back so that everything lands in one batch.
+  // Everything lands in one batch.
+  line.HoldEvents(true);
   line.Inject({7});
   line.SetErrors(platform::CE_FRAME);
   line.RaiseEvents(0x07FF);
+  line.HoldEvents(false);
   ASSERT_TRUE(ProcessUntil([&] { return Logged().contains("rx80full"); }));
   const QStringList expected{"error 1",  "rxchar", "txempty", "break",   "ring",
                              "cts on",   "dsr off", "rxflag", "rlsd on", "rx80full"};

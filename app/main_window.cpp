@@ -1,0 +1,149 @@
+// Window creation and closing, and the operator's commands.
+#include "app/main_window.h"
+
+#include "app/status_bar.h"
+#include "framework/guard.h"
+#include "framework/tcolor.h"
+#include "instruments/integer_output.h"
+#include "instruments/led/ab_led.h"
+#include "skin/button.h"
+#include "skin/group_box.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QScreen>
+
+namespace app {
+
+using instruments::TiIntegerOutput;
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("ZT_DEZAVA_K55_V1.0   通讯功能测试"));
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  setFont(font);
+  QPalette face = palette();
+  face.setColor(QPalette::Window, framework::ColorToQColor(framework::clBtnFace));
+  setPalette(face);
+  setAutoFillBackground(true);
+  setMinimumSize(270, 50);
+  resize(1782, 788);
+  CreateComponents();
+  WireHandlers();
+  framework::Guard([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::WireHandlers() {
+  using namespace std::placeholders;
+  suiButton1->OnClick = [this](QObject* s) { suiButton1Click(s); };
+  suiButton2->OnClick = [this](QObject* s) { suiButton2Click(s); };
+  suiButton3->OnClick = [this](QObject* s) { suiButton3Click(s); };
+  btn1->OnClick = [this](QObject* s) { btn1Click(s); };
+  intgrtpt2->OnKeyPress = [this](QObject* s, char16_t& key) { intgrtpt2KeyPress(s, key); };
+  intgrtpt2->OnChangeUser = [this](QObject* s) { intgrtpt1ChangeUser(s); };
+  intgrtpt1->OnChangeUser = [this](QObject* s) { intgrtpt1ChangeUser(s); };
+  for (int n = 1; n <= 10; ++n) {
+    for (int k = 0; k < 3; ++k) {
+      auto send = FindComponent<skin::TsuiButton>(QStringLiteral("btnA%1D%2").arg(n).arg(k));
+      send->OnClick = [this](QObject* s) { btnA1D0Click(s); };
+      auto entry = FindComponent<TiIntegerOutput>(QStringLiteral("intgrtptA%1D%2").arg(n).arg(k));
+      entry->OnKeyPress = [this](QObject* s, char16_t& key) { intgrtptA1D0KeyPress(s, key); };
+      entry->OnChangeUser = [this](QObject* s) { intgrtpt1ChangeUser(s); };
+    }
+  }
+  ComPort->OnRxChar = [this](QObject* s, int count) { ComPortRxChar(s, count); };
+  tmr1->OnTimer = [this](QObject* s) { tmr1Timer(s); };
+}
+
+void TForm1::FormCreate() {
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+  ComPort->RestoreSettings(serial::ssRegistry, SettingsPath);
+  SlaveCount = 1;
+}
+
+void TForm1::FormClose() {
+  // A store that cannot be written is reported, but it must not keep the window open: the
+  // port is closed and the program ends all the same.
+  try {
+    ComPort->SaveSettings(serial::ssRegistry, SettingsPath);
+  } catch (const std::exception& e) {
+    framework::ShowException(e);
+  }
+  ComPort->ClosePort();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!closing_) {
+    closing_ = true;
+    framework::Guard([this] { FormClose(); });
+  }
+  event->accept();
+}
+
+void TForm1::suiButton1Click(QObject*) { ComPort->RunSetupDialog(); }
+
+void TForm1::btn1Click(QObject*) {
+  SlaveCount = intgrtpt2->Value();
+  for (int n = 1; n <= 10; ++n) {
+    auto box = FindComponent<skin::TsuiGroupBox>(QStringLiteral("sgrpbx%1").arg(n));
+    auto led = FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(n));
+    const bool used = n <= SlaveCount;
+    box->SetEnabled(used);
+    box->SetCaption(used ? QStringLiteral("从机地址%1").arg(n)
+                         : QStringLiteral("从机地址%1未启用").arg(n));
+    led->setVisible(used);
+  }
+  intgrtpt2->setFocus();
+  intgrtpt2->SelectAll();
+}
+
+void TForm1::intgrtpt2KeyPress(QObject*, char16_t& Key) {
+  if (Key != 13) return;
+  btn1->setFocus();
+  btn1Click(btn1);
+  Key = 0;
+}
+
+QWidget* TForm1::ActiveControl() const {
+  QWidget* focused = QApplication::focusWidget();
+  return focused && focused->window() == this ? focused : nullptr;
+}
+
+void TForm1::btnA1D0Click(QObject* Sender) {
+  // The button is the focused control: a send button takes the focus when pressed, and the
+  // Enter handler gives it. Should the focus be elsewhere, the clicked button stands in.
+  auto button = qobject_cast<skin::TsuiButton*>(ActiveControl());
+  if (!button || !button->objectName().startsWith(QStringLiteral("btnA")))
+    button = qobject_cast<skin::TsuiButton*>(Sender);
+  if (!button) return;
+  QString entryName = button->objectName();
+  entryName.replace(QStringLiteral("btn"), QStringLiteral("intgrtpt"));
+  auto entry = FindComponent<TiIntegerOutput>(entryName);
+  if (!entry) return;
+  WriteAddress = button->Tag();
+  WriteRegister = entry->Tag();
+  WriteValue = entry->Value();
+  PendingWrite = 2;
+  entry->setFocus();
+  entry->SelectAll();
+}
+
+void TForm1::intgrtptA1D0KeyPress(QObject* Sender, char16_t& Key) {
+  if (Key != 13) return;
+  QWidget* active = ActiveControl();
+  QString name = (active ? active : qobject_cast<QWidget*>(Sender))->objectName();
+  name.replace(QStringLiteral("intgrtpt"), QStringLiteral("btn"));
+  if (auto button = FindComponent<skin::TsuiButton>(name)) {
+    button->setFocus();
+    btnA1D0Click(button);
+  }
+  Key = 0;
+}
+
+void TForm1::intgrtpt1ChangeUser(QObject*) {}
+
+}  // namespace app

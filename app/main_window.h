@@ -1,0 +1,102 @@
+// The tool's one window: ten slave panels, the command buttons, the slave-count box, the
+// traffic monitor, the status bar, the serial port and the poll timer.
+#pragma once
+
+#include "framework/timer.h"
+#include "serial/com_port.h"
+
+#include <QPlainTextEdit>
+#include <QString>
+#include <QWidget>
+
+namespace instruments {
+class TiIntegerOutput;
+class TiLabel;
+class TiSevenSegmentInteger;
+class TAbLED;
+}  // namespace instruments
+namespace skin {
+class TsuiButton;
+class TsuiGroupBox;
+}  // namespace skin
+
+namespace app {
+
+class TStatusBar;
+
+// Where the port settings are kept (the port's name is the last key).
+inline const QString SettingsPath = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K");
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The components, by their names.
+  skin::TsuiButton* suiButton1;  // serial settings
+  skin::TsuiButton* suiButton2;  // start
+  skin::TsuiButton* suiButton3;  // stop
+  skin::TsuiGroupBox* sgrpbx11;  // slave count
+  instruments::TiIntegerOutput* intgrtpt2;
+  skin::TsuiButton* btn1;
+  instruments::TiLabel* ilbl1;
+  instruments::TiIntegerOutput* intgrtpt1;  // the address cycler
+  instruments::TiLabel* ilbl4;
+  QPlainTextEdit* mm1;
+  TStatusBar* stat1;
+  serial::TComPort* ComPort;
+  framework::TTimer* tmr1;
+
+  // Fields of the poll cycle.
+  int PendingWrite = 0;
+  int WriteAddress = 0;
+  int WriteRegister = 0;
+  int WriteValue = 0;
+  int SlaveCount = 0;
+
+  // Finds a component of this window by name.
+  template <typename T>
+  T* FindComponent(const QString& name) const {
+    return findChild<T*>(name);
+  }
+
+  // Handlers.
+  void FormCreate();
+  void FormClose();
+  void suiButton1Click(QObject* Sender);
+  void suiButton2Click(QObject* Sender);
+  void suiButton3Click(QObject* Sender);
+  void btn1Click(QObject* Sender);
+  void intgrtpt2KeyPress(QObject* Sender, char16_t& Key);
+  void btnA1D0Click(QObject* Sender);
+  void intgrtptA1D0KeyPress(QObject* Sender, char16_t& Key);
+  void intgrtpt1ChangeUser(QObject* Sender);
+  void ComPortRxChar(QObject* Sender, int Count);
+  void tmr1Timer(QObject* Sender);
+
+  // The newest lines the monitor keeps; older ones leave at the top.
+  static constexpr int MonitorLineLimit = 100000;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateComponents();
+  void CreateSlavePanel(int n);
+  void WireHandlers();
+  void IncrementPanel(int index);
+  void AppendMonitorLine(const QString& prefix, const uint8_t* bytes, int count,
+                         const QString& suffix = QString());
+  QWidget* ActiveControl() const;
+  void ShowAnswer();
+  bool closing_ = false;
+};
+
+// The poll cycle's module state.
+extern int AnswerState;
+extern bool Polling;
+extern QString MonitorLine;
+
+}  // namespace app

@@ -1,0 +1,165 @@
+// The poll cycle: start, stop, the timer tick that closes one request and sends the next, and
+// the receive event that collects and shows the answer.
+#include "app/main_window.h"
+#include "app/modbus_frames.h"
+#include "app/status_bar.h"
+#include "instruments/integer_output.h"
+#include "instruments/led/ab_led.h"
+#include "instruments/seven_segment_display.h"
+
+#include "framework/guard.h"
+#include <QTime>
+
+namespace app {
+
+int AnswerState = 0;
+bool Polling = false;
+QString MonitorLine;
+
+namespace {
+
+// The answer of this request has been noted already (a CRC error or an exception answer):
+// later receive events of the same request add nothing to the monitor.
+bool AnswerNoted = false;
+
+// The pause after a complete answer, by baud rate; 0: the running countdown goes on.
+int PauseFor(serial::TBaudRate rate) {
+  switch (rate) {
+    case serial::br2400:
+      return 100;
+    case serial::br4800:
+      return 50;
+    case serial::br9600:
+      return 25;
+    case serial::br19200:
+      return 12;
+    case serial::br38400:
+      return 6;
+    case serial::br57600:
+      return 4;
+    case serial::br115200:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+void TForm1::suiButton2Click(QObject*) {
+  if (ComPort->Connected()) return;
+  try {
+    ComPort->SetConnected(true);
+    AnswerState = 100;
+    mm1->clear();
+    PendingWrite = 0;
+    tmr1->SetInterval(1);
+    tmr1->SetEnabled(true);
+    Polling = true;
+    RxLength = 0;
+    stat1->SetPanelText(1, QStringLiteral("0"));
+    stat1->SetPanelText(3, QStringLiteral("0"));
+    stat1->SetPanelText(4, ComPort->Port() + QStringLiteral(" | "));
+  } catch (...) {
+    framework::ShowMessage(QStringLiteral("串口打开失败，串口号可能不存在，请检查设置"));
+  }
+}
+
+void TForm1::suiButton3Click(QObject*) {
+  if (Polling) Polling = false;
+}
+
+void TForm1::IncrementPanel(int index) {
+  stat1->SetPanelText(index, QString::number(stat1->PanelText(index).toInt() + 1));
+}
+
+void TForm1::AppendMonitorLine(const QString& prefix, const uint8_t* bytes, int count,
+                               const QString& suffix) {
+  MonitorLine = prefix + QTime::currentTime().toString(QStringLiteral("ss:zzz")) + u'>';
+  static const char digits[] = "0123456789ABCDEF";
+  for (int i = 0; i < count; ++i) {
+    MonitorLine += u' ';
+    MonitorLine += QLatin1Char(digits[bytes[i] >> 4]);
+    MonitorLine += QLatin1Char(digits[bytes[i] & 0xF]);
+  }
+  MonitorLine += suffix;
+  mm1->appendPlainText(MonitorLine);
+}
+
+void TForm1::tmr1Timer(QObject*) {
+  if (AnswerState == 0) {
+    IncrementPanel(3);
+    if (auto led = FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(TxFrame[0])))
+      led->SetStatusInt(0);
+  }
+  AnswerState = 0;
+  if (!Polling) {
+    ComPort->SetConnected(false);
+    tmr1->SetEnabled(false);
+    return;
+  }
+  const int address = intgrtpt1->Value();
+  intgrtpt1->SetValue(address < SlaveCount ? address + 1 : 1);
+  if (PendingWrite == 2) {
+    PendingWrite = 1;
+    BuildWriteRequest(WriteAddress, WriteRegister, WriteValue);
+  } else {
+    BuildReadRequest(intgrtpt1->Value());
+    PendingWrite = 0;
+  }
+  CloseFrameWithCrc();
+  AppendMonitorLine(QStringLiteral("Tx-"), TxFrame, 8);
+  IncrementPanel(1);
+  RxLength = 0;
+  AnswerNoted = false;
+  try {
+    ComPort->SendBytes(TxFrame, 8);
+    tmr1->SetInterval(500);
+  } catch (...) {
+    // Counted as unanswered at the next tick; no message.
+  }
+}
+
+void TForm1::ComPortRxChar(QObject*, int Count) {
+  const RxState state = CollectAnswer(*ComPort, Count);
+  if (state == RxState::Overflow) {
+    tmr1->SetInterval(1);
+    AnswerState = 99;
+    return;
+  }
+  if (AnswerNoted) return;
+  if (state != RxState::Complete) {
+    // An exception answer never completes; it is shown all the same and times out.
+    if (ExceptionAnswer()) {
+      AppendMonitorLine(QStringLiteral("Rx-"), RxFrame, RxLength);
+      AnswerNoted = true;
+    }
+    return;
+  }
+  if (!AnswerCrcValid()) {
+    // Not an answer: nothing is shown from it and the request runs into its time-out.
+    AppendMonitorLine(QStringLiteral("Rx-"), RxFrame, RxLength, QStringLiteral("  CRC错误"));
+    AnswerNoted = true;
+    return;
+  }
+  AppendMonitorLine(QStringLiteral("Rx-"), RxFrame, RxLength);
+  if (RxFrame[1] == 3) AnswerState = 3;
+  if (RxFrame[1] == 6) AnswerState = 6;
+  if (const int pause = PauseFor(ComPort->BaudRate()); pause > 0) tmr1->SetInterval(pause);
+  if (RxFrame[1] == 3) ShowAnswer();
+}
+
+void TForm1::ShowAnswer() {
+  const int a = RxFrame[0];
+  for (int k = 0; k < 3; ++k) {
+    uint16_t value = 0;
+    auto display = FindComponent<instruments::TiSevenSegmentInteger>(
+        QStringLiteral("isvnsgmntntgrA%1D%2").arg(a).arg(k));
+    // Only registers the answer carries; an address with no panel shows nowhere.
+    if (display && AnswerRegister(k, value)) display->SetValue(value);
+  }
+  if (auto led = FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(a)))
+    led->SetStatusInt(1);
+}
+
+}  // namespace app

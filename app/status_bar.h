@@ -1,0 +1,33 @@
+// The status bar at the window's bottom edge: fixed-width panels with a text each.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+namespace app {
+
+class TStatusBar : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TStatusBar(QWidget* parent = nullptr);
+
+  // Appends a panel of the given width.
+  void AddPanel(int width, const QString& text);
+  int PanelCount() const { return int(panels_.size()); }
+  QString PanelText(int index) const;
+  void SetPanelText(int index, const QString& text);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  struct Panel {
+    int width;
+    QString text;
+  };
+  std::vector<Panel> panels_;
+};
+
+}  // namespace app
