@@ -1,0 +1,282 @@
+// The main window's poll cycle and commands, driven tick by tick on the recording device.
+#include "app/main_window.h"
+#include "app/modbus_frames.h"
+#include "app/status_bar.h"
+#include "framework/guard.h"
+#include "instruments/integer_output.h"
+#include "instruments/led/ab_led.h"
+#include "instruments/seven_segment_display.h"
+#include "platform/recording_serial_device.h"
+#include "platform/registry.h"
+#include "qt_printers.h"
+#include "skin/button.h"
+#include "skin/group_box.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace app;
+using platform::RecordingLine;
+
+namespace {
+
+std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {
+  uint16_t crc = 0xFFFF;
+  Crc16Update(frame.data(), uint16_t(frame.size()), crc);
+  frame.push_back(uint8_t(crc));
+  frame.push_back(uint8_t(crc >> 8));
+  return frame;
+}
+
+std::vector<uint8_t> ReadAnswer(int address, int r0, int r1, int r2) {
+  return WithCrc({uint8_t(address), 3, 6, uint8_t(r0 >> 8), uint8_t(r0), uint8_t(r1 >> 8),
+                  uint8_t(r1), uint8_t(r2 >> 8), uint8_t(r2)});
+}
+
+class Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetRegistryFilePath(dir.filePath(QStringLiteral("registry.reg")));
+    previous = framework::SetExceptionReporter([this](const QString& m) { messages << m; });
+    form = std::make_unique<TForm1>();
+    form->ComPort->SetDeviceOpener(line.Opener());
+    form->ComPort->SetEvents({});  // answers are handed over by the test
+    form->ComPort->SetPort(QStringLiteral("COM1"));
+  }
+  void TearDown() override {
+    form.reset();
+    Polling = false;
+    framework::SetExceptionReporter(previous);
+    platform::SetRegistryFilePath(QString());
+  }
+
+  void Start() {
+    form->suiButton2Click(form->suiButton2);
+    form->tmr1->SetEnabled(false);  // ticks come from the test
+  }
+  // One tick; returns the request it wrote.
+  std::vector<uint8_t> Tick() {
+    form->tmr1Timer(form->tmr1);
+    return line.TakeWritten();
+  }
+  void Answer(const std::vector<uint8_t>& bytes) {
+    line.Inject(bytes);
+    form->ComPortRxChar(form->ComPort, int(bytes.size()));
+  }
+  QString Panel(int i) const { return form->stat1->PanelText(i); }
+  int Display(int a, int k) const {
+    return form->FindComponent<instruments::TiSevenSegmentInteger>(
+                    QStringLiteral("isvnsgmntntgrA%1D%2").arg(a).arg(k))
+        ->Value();
+  }
+  instruments::TAbLED* Led(int a) const {
+    return form->FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(a));
+  }
+  QStringList MonitorLines() const { return form->mm1->toPlainText().split(u'\n'); }
+  void SetSlaveCount(int count) {
+    form->intgrtpt2->SetValue(count);
+    form->btn1Click(form->btn1);
+  }
+
+  QTemporaryDir dir;
+  RecordingLine line;
+  std::unique_ptr<TForm1> form;
+  QStringList messages;
+  framework::ExceptionReporter previous;
+};
+
+}  // namespace
+
+TEST_F(Window, PollsTheSlavesInTurnAndShowsTheirAnswers) {
+  Start();
+  EXPECT_TRUE(form->ComPort->Connected());
+  EXPECT_EQ(Panel(4), QStringLiteral("COM1 | "));
+  EXPECT_EQ(Tick(), (std::vector<uint8_t>{1, 3, 0, 0, 0, 3, 0x05, 0xCB}));
+  EXPECT_EQ(form->tmr1->Interval(), 500);
+  Answer(ReadAnswer(1, 1, 2, 3));
+  EXPECT_EQ(Display(1, 0), 1);
+  EXPECT_EQ(Display(1, 2), 3);
+  EXPECT_TRUE(Led(1)->Checked());
+  EXPECT_EQ(form->tmr1->Interval(), 25);  // the pause at 9600
+  EXPECT_TRUE(MonitorLines().last().startsWith(QStringLiteral("Rx-")));
+  EXPECT_TRUE(MonitorLines().last().endsWith(QStringLiteral("> 01 03 06 00 01 00 02 00 03 FD 74")));
+
+  SetSlaveCount(3);
+  std::vector<int> order;
+  for (int i = 0; i < 5; ++i) order.push_back(Tick()[0]);
+  EXPECT_EQ(order, (std::vector<int>{2, 3, 1, 2, 3}));
+  // Four unanswered requests since the answered one (the first tick of each counts nothing).
+  EXPECT_EQ(Panel(1), QStringLiteral("6"));
+  EXPECT_EQ(Panel(3), QStringLiteral("4"));
+
+  SetSlaveCount(5);
+  Tick();  // cycler at 4
+  SetSlaveCount(2);
+  EXPECT_EQ(Tick()[0], 1);
+
+  // A slave that falls silent goes dark at the tick after its unanswered request.
+  Answer(ReadAnswer(1, 7, 8, 9));
+  EXPECT_TRUE(Led(1)->Checked());
+  EXPECT_EQ(Tick()[0], 2);
+  EXPECT_EQ(Tick()[0], 1);
+  EXPECT_TRUE(Led(1)->Checked());
+  Tick();
+  EXPECT_FALSE(Led(1)->Checked());
+
+  form->suiButton3Click(form->suiButton3);
+  EXPECT_TRUE(Tick().empty());
+  EXPECT_FALSE(form->ComPort->Connected());
+  EXPECT_FALSE(form->tmr1->Enabled());
+}
+
+TEST_F(Window, WritesTakeThePlaceOfOneRead) {
+  SetSlaveCount(3);
+  Start();
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  auto entry = form->FindComponent<instruments::TiIntegerOutput>(QStringLiteral("intgrtptA2D1"));
+  entry->SetValue(5);
+  form->btnA1D0Click(form->FindComponent<skin::TsuiButton>(QStringLiteral("btnA2D1")));
+  entry->SetValue(123);
+  form->btnA1D0Click(form->FindComponent<skin::TsuiButton>(QStringLiteral("btnA2D1")));
+  EXPECT_EQ(Tick(), (std::vector<uint8_t>{2, 6, 0, 1, 0, 0x7B, 0x98, 0x1A}));  // only the last
+  Answer({2, 6, 0, 1, 0, 0x7B, 0x98, 0x1A});
+  EXPECT_EQ(Display(2, 1), 0);  // an echo changes no display
+  EXPECT_EQ(Tick()[0], 3);      // the cycler moved on under the write
+  EXPECT_EQ(Tick()[0], 1);
+  EXPECT_EQ(Tick()[0], 2);
+
+  // Enter in an entry field sends through its button.
+  SetSlaveCount(10);
+  auto last = form->FindComponent<instruments::TiIntegerOutput>(QStringLiteral("intgrtptA10D2"));
+  last->SetValue(999);
+  last->setFocus();
+  char16_t key = 13;
+  form->intgrtptA1D0KeyPress(last, key);
+  EXPECT_EQ(key, 0);
+  EXPECT_EQ(Tick(), (std::vector<uint8_t>{0x0A, 0x06, 0x00, 0x02, 0x03, 0xE7, 0x69, 0xCB}));
+  // An unanswered write darkens the written slave's lamp and counts one error.
+  const int errors = Panel(3).toInt();
+  Led(10)->SetStatusInt(1);
+  Tick();
+  EXPECT_FALSE(Led(10)->Checked());
+  EXPECT_EQ(Panel(3).toInt(), errors + 1);
+}
+
+TEST_F(Window, BadAnswersNeverShow) {
+  Start();
+  Tick();
+  // A wrong CRC: logged with its mark, nothing shown, the request times out.
+  auto bad = ReadAnswer(1, 4, 5, 6);
+  bad.back() ^= 0xFF;
+  Answer(bad);
+  EXPECT_TRUE(MonitorLines().last().endsWith(QStringLiteral("  CRC错误")));
+  EXPECT_EQ(Display(1, 0), 0);
+  EXPECT_FALSE(Led(1)->Checked());
+  EXPECT_EQ(AnswerState, 0);
+  Tick();
+  EXPECT_EQ(Panel(3), QStringLiteral("1"));
+
+  // Byte count 2: only register 0 comes from the answer.
+  Answer(WithCrc({1, 3, 2, 0, 42}));
+  EXPECT_EQ(Display(1, 0), 42);
+  EXPECT_EQ(Display(1, 1), 0);
+
+  // An exception answer is logged and times out.
+  Tick();
+  Answer(WithCrc({1, 0x83, 2}));
+  EXPECT_TRUE(MonitorLines().last().endsWith(QStringLiteral("> 01 83 02 C0 F1")));
+  Tick();
+  EXPECT_EQ(Panel(3), QStringLiteral("2"));
+
+  // Answers from addresses without a panel, floods and garbage: nothing breaks.
+  Answer(ReadAnswer(0, 1, 1, 1));
+  Tick();
+  Answer(ReadAnswer(200, 1, 1, 1));
+  Tick();
+  Answer(std::vector<uint8_t>(150, 0xAA));
+  EXPECT_EQ(AnswerState, 99);
+  EXPECT_EQ(form->tmr1->Interval(), 1);
+  const QString errorsBefore = Panel(3);
+  Tick();
+  EXPECT_EQ(Panel(3), errorsBefore);  // an overflow counts nothing
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(Window, StartAndStopEdges) {
+  line.FailCall("CreateFile", 2);
+  Start();
+  EXPECT_EQ(messages, QStringList{QStringLiteral("串口打开失败，串口号可能不存在，请检查设置")});
+  EXPECT_FALSE(Polling);
+  EXPECT_FALSE(form->ComPort->Connected());
+
+  Start();
+  Tick();
+  form->suiButton3Click(nullptr);
+  Start();  // still open: nothing happens
+  EXPECT_TRUE(Tick().empty());
+  EXPECT_FALSE(form->ComPort->Connected());
+  EXPECT_EQ(Panel(3), QStringLiteral("1"));  // the stopping tick still counts the last request
+
+  // A failing write: a Tx line and count, no message, one error at the next tick.
+  Start();
+  line.FailCall("WriteFile", 31);
+  Tick();
+  EXPECT_EQ(Panel(1), QStringLiteral("1"));
+  EXPECT_TRUE(MonitorLines().last().startsWith(QStringLiteral("Tx-")));
+  Tick();
+  EXPECT_EQ(Panel(3), QStringLiteral("1"));
+  EXPECT_TRUE(messages.size() == 1);
+}
+
+TEST_F(Window, SlaveCountShowsExactlyThePanelsInUse) {
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  form->intgrtpt2->SetValue(3);
+  char16_t key = 13;
+  form->intgrtpt2KeyPress(form->intgrtpt2, key);
+  EXPECT_EQ(key, 0);
+  EXPECT_EQ(form->SlaveCount, 3);
+  for (int n = 1; n <= 10; ++n) {
+    auto box = form->FindComponent<skin::TsuiGroupBox>(QStringLiteral("sgrpbx%1").arg(n));
+    EXPECT_EQ(box->isEnabled() || n > 3, true);
+    EXPECT_EQ(box->Caption(), n <= 3 ? QStringLiteral("从机地址%1").arg(n)
+                                     : QStringLiteral("从机地址%1未启用").arg(n));
+    EXPECT_EQ(Led(n)->isVisibleTo(form.get()), n <= 3) << n;
+  }
+  EXPECT_EQ(QApplication::focusWidget(), form->intgrtpt2);
+  EXPECT_EQ(form->intgrtpt2->SelLength(), form->intgrtpt2->EditText().size());
+  EXPECT_EQ(form->intgrtpt2->SelText(), QStringLiteral("3"));
+}
+
+TEST_F(Window, ClosingWithAnUnwritableStoreStillCloses) {
+  Start();
+  QFile blocker(dir.filePath(QStringLiteral("blocker")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  platform::SetRegistryFilePath(dir.filePath(QStringLiteral("blocker/registry.reg")));
+  form->show();
+  EXPECT_TRUE(form->close());
+  EXPECT_EQ(messages, QStringList{QStringLiteral("Failed to store settings")});
+  EXPECT_FALSE(form->ComPort->Connected());
+}
+
+TEST_F(Window, SettingsSurviveARestart) {
+  form->ComPort->SetPort(QStringLiteral("/dev/ttyUSB7"));
+  form->ComPort->SetBaudRate(serial::br115200);
+  form->close();
+  TForm1 second;
+  EXPECT_EQ(second.ComPort->Port(), QStringLiteral("/dev/ttyUSB7"));
+  EXPECT_EQ(second.ComPort->BaudRate(), serial::br115200);
+  EXPECT_EQ(second.SlaveCount, 1);
+}
+
+TEST_F(Window, TheMonitorKeepsTheNewestLines) {
+  for (int i = 0; i < TForm1::MonitorLineLimit + 10; ++i)
+    form->mm1->appendPlainText(QString::number(i));
+  EXPECT_EQ(form->mm1->document()->blockCount(), TForm1::MonitorLineLimit);
+  EXPECT_EQ(MonitorLines().first(), QStringLiteral("10"));
+}
