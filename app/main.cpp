@@ -3,6 +3,40 @@
 #include "serial/com_error.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM and SIGINT (a logout, a kill, Ctrl+C in the terminal) close the window the normal
+// way, so the port settings are saved and the port is closed.
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] ssize_t written = write(signalPipe[0], &byte, 1);
+}
+
+void CloseOnSignals(QWidget& window) {
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
+  auto notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+    char byte;
+    [[maybe_unused]] ssize_t got = read(signalPipe[1], &byte, 1);
+    window.close();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -11,6 +45,7 @@ int main(int argc, char** argv) {
   serial::InitComErrorTexts();
 
   app::TForm1 window;
+  CloseOnSignals(window);
   window.show();
   return application.exec();
 }

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The real program under Xvfb against the simulator: start is clicked in its window, the
+# requests arrive at the simulator, and closing the program leaves the settings saved.
+set -euo pipefail
+program=$1
+simulator=$2
+
+work=$(mktemp -d)
+sim_pid=""
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+link="$work/ttyE2E"
+mkdir -p "$work/config/zt-modbus-k"
+# No "Parity" and no "FlowControl": finding them after the close shows the settings were saved.
+cat > "$work/config/zt-modbus-k/registry.reg" <<REG
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]
+"Port"="$link"
+"BaudRate"="115200"
+REG
+
+"$simulator" --link "$link" --slaves 1-10 --log "$work/sim.log" </dev/null >"$work/sim.out" &
+sim_pid=$!
+for _ in $(seq 100); do grep -q '^ready' "$work/sim.out" && break; sleep 0.05; done
+grep -q '^ready' "$work/sim.out" || { echo "simulator not ready"; exit 1; }
+
+export XDG_CONFIG_HOME="$work/config" WORK="$work" PROGRAM="$program"
+xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+  set -u
+  "$PROGRAM" & app=$!
+  wid=""
+  for _ in $(seq 100); do
+    wid=$(xdotool search --name "ZT_DEZAVA_K55_V1.0" 2>/dev/null | head -1) && [ -n "$wid" ] && break
+    sleep 0.1
+  done
+  [ -n "$wid" ] || { echo "no window"; kill $app; exit 1; }
+  sleep 1
+  # The start button: 97 x 41 at (140, 24) in the window.
+  xdotool mousemove --window "$wid" 188 44 click 1
+  for _ in $(seq 100); do grep -q " RX 01 03 00 00 00 03 05 CB" "$WORK/sim.log" && break; sleep 0.1; done
+  sleep 0.5
+  kill -TERM $app
+  wait $app
+'
+grep -q " RX 01 03 00 00 00 03 05 CB" "$work/sim.log" || { echo "no request reached the simulator"; exit 1; }
+grep -q " TX 01 03 06" "$work/sim.log" || { echo "the simulator never answered"; exit 1; }
+reg="$work/config/zt-modbus-k/registry.reg"
+grep -q "\"Port\"=\"$link\"" "$reg" || { echo "port not saved"; cat "$reg"; exit 1; }
+grep -q '"Parity"="None"' "$reg" || { echo "settings not saved at close"; cat "$reg"; exit 1; }
+echo "1 passed, 0 failed"
