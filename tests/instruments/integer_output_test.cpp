@@ -56,6 +56,11 @@ struct Form {
     window.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
   }
+  // Closing the window takes the focus away, which commits: the counters are gone by then.
+  ~Form() {
+    field->OnChange = nullptr;
+    field->OnChangeUser = nullptr;
+  }
   // As the main window does: focus and select the whole text.
   void Focus() {
     field->setFocus();
