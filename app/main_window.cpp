@@ -34,7 +34,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   framework::Guard([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The port goes first, while the panels its answers are shown on still exist.
+  tmr1->SetEnabled(false);
+  ComPort->OnRxChar = nullptr;
+  framework::Guard([this] { ComPort->ClosePort(); });
+}
 
 void TForm1::WireHandlers() {
   using namespace std::placeholders;

@@ -18,6 +18,14 @@ TCustomComPort::TCustomComPort(QObject* owner)
 }
 
 TCustomComPort::~TCustomComPort() {
+  // Whoever handled our events may be half gone by now (an owner destroying its children):
+  // a batch still on its way, or the closing notifications, must not reach them.
+  OnAfterOpen = OnAfterClose = OnBeforeOpen = OnBeforeClose = nullptr;
+  OnTxEmpty = OnBreak = OnRing = OnRxFlag = OnRx80Full = nullptr;
+  OnRxChar = nullptr;
+  OnRxBuf = nullptr;
+  OnCTSChange = OnDSRChange = OnRLSDChange = nullptr;
+  OnError = nullptr;
   try {
     ClosePort();
   } catch (...) {

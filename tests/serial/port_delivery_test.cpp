@@ -237,7 +237,14 @@ TEST_F(Delivery, DestroyingAnOpenPortStopsEverything) {
   owned->OpenPort();
   line.Inject({1});
   ASSERT_TRUE(ProcessUntil([&] { return calls > 0; }));
-  line.Inject({2});  // a batch may be pending when the port goes
+  // A batch on its way and the closing notifications reach nobody once destruction begins:
+  // whoever handled them may be half gone.
+  bool destroying = false;
+  owned->OnRxChar = [&](QObject*, int) { EXPECT_FALSE(destroying); };
+  owned->OnBeforeClose = [&](QObject*) { ADD_FAILURE() << "closing notice while destroyed"; };
+  line.Inject({2});
+  QThread::msleep(30);  // the event thread now waits for the GUI thread with that batch
+  destroying = true;
   owned.reset();
   EXPECT_FALSE(line.DeviceOpen());
   ProcessFor(20);

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The real program under Xvfb against the simulator: turnaround after an answer (simulator's
+# answer written -> the program's next request complete, less the configured pause), the
+# answer time-out, polls per second, CPU and resident memory of the program.
+#
+#   bench/poll_timing.sh [SECONDS] [BAUD] [SLAVES]      (defaults 30 115200 10)
+#
+# Needs a built tree (build/bin). The simulator emulates the line's byte times at BAUD.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+baud=${2:-115200}
+slaves=${3:-10}
+case $baud in
+  2400) pause=100 ;; 4800) pause=50 ;; 9600) pause=25 ;; 19200) pause=12 ;;
+  38400) pause=6 ;; 57600) pause=4 ;; 115200) pause=2 ;; *) pause=500 ;;
+esac
+
+work=$(mktemp -d)
+link=$work/ttyBENCH
+mkdir -p "$work/config/zt-modbus-k"
+cat > "$work/config/zt-modbus-k/registry.reg" <<REG
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]
+"Port"="$link"
+"BaudRate"="$baud"
+REG
+build/bin/zt-modbus-slave-sim --link "$link" --slaves 1-10 --baud "$baud" --log "$work/sim.log" \
+  </dev/null >"$work/sim.out" 2>&1 &
+sim=$!
+trap 'kill $sim 2>/dev/null; rm -rf "$work"' EXIT
+sleep 0.5
+
+export XDG_CONFIG_HOME="$work/config" WORK="$work" SECONDS_RUN="$seconds" SLAVES="$slaves"
+xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+  build/bin/zt-modbus-k & app=$!
+  for _ in $(seq 100); do wid=$(xdotool search --name "ZT_DEZAVA" 2>/dev/null | head -1) && [ -n "$wid" ] && break; sleep 0.1; done
+  sleep 1
+  xdotool mousemove --window $wid 400 46 click 1 key ctrl+a type "$SLAVES"
+  xdotool key --window $wid Return
+  sleep 0.3
+  xdotool mousemove --window $wid 188 44 click 1
+  sleep 2
+  ticks=$(getconf CLK_TCK)
+  read -r _ _ _ _ _ _ _ _ _ _ _ _ _ u0 s0 _ < /proc/$app/stat
+  rss0=$(awk "/VmRSS/{print \$2}" /proc/$app/status)
+  start=$(date +%s.%N)
+  sleep "$SECONDS_RUN"
+  read -r _ _ _ _ _ _ _ _ _ _ _ _ _ u1 s1 _ < /proc/$app/stat
+  rss1=$(awk "/VmRSS/{print \$2}" /proc/$app/status)
+  end=$(date +%s.%N)
+  awk -v u=$((u1 - u0)) -v s=$((s1 - s0)) -v t=$ticks -v a=$start -v b=$end -v r0=$rss0 -v r1=$rss1 \
+    "BEGIN { printf \"cpu %.1f %% of a core, rss %d kB -> %d kB\n\", 100 * (u + s) / t / (b - a), r0, r1 }"
+  kill -TERM $app; wait $app
+' 2>/dev/null | tee "$work/cpu.txt"
+
+awk -v pause=$pause -v seconds=$seconds '
+  $2 == "TX" { tx = $1 }
+  $2 == "RX" { n++; if (first == "") first = $1; last = $1
+               if (tx != "") { gap[++g] = ($1 - tx) / 1000.0 - pause; tx = "" } }
+  END {
+    asort(gap)
+    printf "requests %d, %.1f per second\n", n, (n - 1) / ((last - first) / 1e6)
+    printf "overhead beyond the %d ms pause: median %.2f ms, p90 %.2f ms, p99 %.2f ms, max %.2f ms\n", \
+      pause, gap[int(g * 0.5)], gap[int(g * 0.9)], gap[int(g * 0.99)], gap[g]
+  }' "$work/sim.log"

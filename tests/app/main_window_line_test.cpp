@@ -1,0 +1,158 @@
+// The main window on a real line: the slave simulator on a pseudo-terminal, the timer and the
+// port's event thread running as in the program.
+#include "app/main_window.h"
+#include "app/status_bar.h"
+#include "framework/guard.h"
+#include "instruments/integer_output.h"
+#include "instruments/led/ab_led.h"
+#include "instruments/seven_segment_display.h"
+#include "platform/registry.h"
+#include "skin/button.h"
+#include "wait.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace app;
+using testing_support::ProcessFor;
+using testing_support::ProcessUntil;
+
+namespace {
+
+class Simulator {
+ public:
+  explicit Simulator(const QString& link, QStringList extra = {}) {
+    process.start(QStringLiteral(SLAVE_SIM),
+                  QStringList{"--link", link, "--slaves", "1-10", "--fixed"} + extra);
+    ready = process.waitForStarted(5000) && WaitFor("ready");
+  }
+  ~Simulator() {
+    process.write("quit\n");
+    if (!process.waitForFinished(3000)) process.kill();
+  }
+  bool Command(const QString& command) {
+    process.write((command + u'\n').toUtf8());
+    return WaitFor("ok");
+  }
+  bool WaitFor(const char* word) {
+    for (int i = 0; i < 100; ++i) {
+      output += process.readAllStandardOutput();
+      if (output.contains(word)) {
+        output.clear();
+        return true;
+      }
+      process.waitForReadyRead(50);
+    }
+    return false;
+  }
+  QProcess process;
+  QByteArray output;
+  bool ready = false;
+};
+
+class OnTheLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetRegistryFilePath(dir.filePath(QStringLiteral("registry.reg")));
+    previous = framework::SetExceptionReporter([this](const QString& m) { messages << m; });
+    link = dir.filePath(QStringLiteral("ttySIM"));
+  }
+  void TearDown() override {
+    form.reset();
+    Polling = false;
+    framework::SetExceptionReporter(previous);
+    platform::SetRegistryFilePath(QString());
+  }
+  void OpenWindow(int slaves) {
+    form = std::make_unique<TForm1>();
+    form->ComPort->SetPort(link);
+    form->ComPort->SetBaudRate(serial::br115200);
+    form->intgrtpt2->SetValue(slaves);
+    form->btn1Click(form->btn1);
+    form->suiButton2Click(form->suiButton2);
+  }
+  int Count(int panel) const { return form->stat1->PanelText(panel).toInt(); }
+  int Display(int a, int k) const {
+    return form->FindComponent<instruments::TiSevenSegmentInteger>(
+                    QStringLiteral("isvnsgmntntgrA%1D%2").arg(a).arg(k))
+        ->Value();
+  }
+  bool Lit(int a) const {
+    return form->FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(a))->Checked();
+  }
+
+  QTemporaryDir dir;
+  QString link;
+  std::unique_ptr<TForm1> form;
+  QStringList messages;
+  framework::ExceptionReporter previous;
+};
+
+}  // namespace
+
+TEST_F(OnTheLine, TenSlavesAnswerAndShowTheirRegisters) {
+  Simulator sim(link);
+  ASSERT_TRUE(sim.ready);
+  OpenWindow(10);
+  ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= 40; }, 10000));
+  EXPECT_EQ(Count(3), 0);
+  // Fixed registers: register r of slave a holds 100 (a - 1) + r + 1.
+  for (int a : {1, 5, 10}) {
+    EXPECT_EQ(Display(a, 0), 100 * (a - 1) + 1) << a;
+    EXPECT_EQ(Display(a, 2), 100 * (a - 1) + 3) << a;
+    EXPECT_TRUE(Lit(a)) << a;
+  }
+  EXPECT_TRUE(form->mm1->toPlainText().startsWith(QStringLiteral("Tx-")));
+  EXPECT_TRUE(form->mm1->toPlainText().contains(QStringLiteral("> 01 03 00 00 00 03 05 CB")));
+
+  // A silent slave goes dark and counts errors; the others go on.
+  ASSERT_TRUE(sim.Command(QStringLiteral("silent 3")));
+  ASSERT_TRUE(ProcessUntil([&] { return Count(3) >= 2; }, 5000));
+  EXPECT_FALSE(Lit(3));
+  EXPECT_TRUE(Lit(4));
+  ASSERT_TRUE(sim.Command(QStringLiteral("speak 3")));
+  ASSERT_TRUE(ProcessUntil([&] { return Lit(3); }, 5000));
+
+  form->suiButton3Click(form->suiButton3);
+  ASSERT_TRUE(ProcessUntil([&] { return !form->ComPort->Connected(); }, 2000));
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(OnTheLine, FaultsOnTheLineNeitherStopNorFreezeThePolling) {
+  Simulator sim(link);
+  ASSERT_TRUE(sim.ready);
+  OpenWindow(4);
+  ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= 8; }, 10000));
+  for (const char* fault : {"garbage 40", "pieces 1 3,4,4 5ms", "badcrc 2 3", "foreign 3 200",
+                            "flood 150", "midframe 4", "exception 1 2", "foreign 2 0"}) {
+    ASSERT_TRUE(sim.Command(QString::fromLatin1(fault))) << fault;
+    const int sent = Count(1);
+    ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= sent + 8; }, 10000)) << fault;
+    ASSERT_TRUE(sim.Command(QStringLiteral("clear")));
+  }
+  // Once the faults are gone, every slave answers again.
+  const int errors = Count(3);
+  const int sent = Count(1);
+  ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= sent + 12; }, 10000));
+  EXPECT_LE(Count(3), errors + 2);
+  EXPECT_TRUE(form->mm1->toPlainText().contains(QStringLiteral("CRC错误")));
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(OnTheLine, AVanishedLineCountsErrorsUntilStopped) {
+  auto sim = std::make_unique<Simulator>(link);
+  ASSERT_TRUE(sim->ready);
+  OpenWindow(2);
+  ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= 4; }, 10000));
+  sim.reset();  // the line is gone
+  const int errors = Count(3);
+  ASSERT_TRUE(ProcessUntil([&] { return Count(3) >= errors + 3; }, 5000));
+  form->suiButton3Click(form->suiButton3);
+  ASSERT_TRUE(ProcessUntil([&] { return !form->ComPort->Connected(); }, 3000));
+  // Starting again on the missing line says so and stays idle.
+  form->suiButton2Click(form->suiButton2);
+  EXPECT_EQ(messages, QStringList{QStringLiteral("串口打开失败，串口号可能不存在，请检查设置")});
+  EXPECT_FALSE(Polling);
+}
