@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -250,6 +251,38 @@ TEST_F(Window, SlaveCountShowsExactlyThePanelsInUse) {
   EXPECT_EQ(QApplication::focusWidget(), form->intgrtpt2);
   EXPECT_EQ(form->intgrtpt2->SelLength(), form->intgrtpt2->EditText().size());
   EXPECT_EQ(form->intgrtpt2->SelText(), QStringLiteral("3"));
+}
+
+TEST_F(Window, TypingAndEnterInAnEntryFieldAsksForTheWrite) {
+  SetSlaveCount(10);
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  auto entry = form->FindComponent<instruments::TiIntegerOutput>(QStringLiteral("intgrtptA10D2"));
+  entry->setFocus();
+  entry->SelectAll();
+  auto key = [&](int code, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
+    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(QApplication::focusWidget(), &release);
+  };
+  key(Qt::Key_9, QStringLiteral("9"));
+  key(Qt::Key_9, QStringLiteral("9"));
+  key(Qt::Key_9, QStringLiteral("9"));
+  key(Qt::Key_Return, QStringLiteral("\r"));
+  EXPECT_EQ(form->PendingWrite, 2);
+  EXPECT_EQ(form->WriteAddress, 10);
+  EXPECT_EQ(form->WriteRegister, 2);
+  EXPECT_EQ(form->WriteValue, 999);
+  EXPECT_EQ(QApplication::focusWidget(), entry);  // back in the field, text selected
+  EXPECT_EQ(entry->SelText(), QStringLiteral("999"));
+  EXPECT_FALSE(Polling);  // Enter never reached the default start button
+
+  // The field holds three characters: a fourth digit is refused.
+  entry->SelectAll();
+  for (const char* digit : {"1", "2", "3", "4"}) key(Qt::Key_1, QString::fromLatin1(digit));
+  key(Qt::Key_Return, QStringLiteral("\r"));
+  EXPECT_EQ(form->WriteValue, 123);
 }
 
 TEST_F(Window, ClosingWithAnUnwritableStoreStillCloses) {
