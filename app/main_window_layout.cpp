@@ -43,10 +43,13 @@ TsuiButton* MakeButton(QWidget* parent, const QString& name, const QRect& place,
   return button;
 }
 
+// Bold "Courier New" 21 px when bold is asked for; the font comes before the bounds, since a
+// new font fits the field's height to it.
 TiIntegerOutput* MakeEntry(QWidget* parent, const QString& name, const QRect& place, int value,
-                           int min, int max) {
+                           int min, int max, bool courier) {
   auto entry = new TiIntegerOutput(parent);
   entry->setObjectName(name);
+  if (courier) SetFont(entry->Font(), QStringLiteral("Courier New"), 21, true);
   entry->setGeometry(place);
   entry->SetValueMin(min);
   entry->SetValueMax(max);
@@ -60,7 +63,6 @@ TiIntegerOutput* MakeEntry(QWidget* parent, const QString& name, const QRect& pl
 void TForm1::CreateComponents() {
   const QString song = QStringLiteral("宋体");
   const QString yahei = QStringLiteral("微软雅黑");
-  const QString courier = QStringLiteral("Courier New");
 
   suiButton1 = MakeButton(this, QStringLiteral("suiButton1"), {24, 24, 97, 41},
                           QStringLiteral("串口设置"));
@@ -77,8 +79,7 @@ void TForm1::CreateComponents() {
   sgrpbx11->SetUIStyle(skin::DeepBlue);
   sgrpbx11->setFont(PixelFont(yahei, 19, false));
   sgrpbx11->SetCaption(QStringLiteral("从机数量："));
-  intgrtpt2 = MakeEntry(sgrpbx11, QStringLiteral("intgrtpt2"), {8, 31, 65, 31}, 1, 1, 10);
-  SetFont(intgrtpt2->Font(), courier, 21, true);
+  intgrtpt2 = MakeEntry(sgrpbx11, QStringLiteral("intgrtpt2"), {8, 31, 65, 31}, 1, 1, 10, true);
   btn1 = MakeButton(sgrpbx11, QStringLiteral("btn1"), {80, 26, 97, 41}, QStringLiteral("确定"));
 
   ilbl1 = new TiLabel(this);
@@ -86,7 +87,7 @@ void TForm1::CreateComponents() {
   ilbl1->setGeometry(1208, 8, 34, 20);
   ilbl1->SetCaption(QStringLiteral("地址"));
   ilbl1->setVisible(false);
-  intgrtpt1 = MakeEntry(this, QStringLiteral("intgrtpt1"), {1200, 32, 57, 32}, 1, 1, 127);
+  intgrtpt1 = MakeEntry(this, QStringLiteral("intgrtpt1"), {1200, 32, 57, 32}, 1, 1, 127, false);
   intgrtpt1->setVisible(false);
 
   for (int n = 1; n <= 10; ++n) CreateSlavePanel(n);
@@ -154,9 +155,8 @@ void TForm1::CreateSlavePanel(int n) {
     display->SetValue(0);
 
     auto entry = MakeEntry(box, QStringLiteral("intgrtptA%1D%2").arg(n).arg(k),
-                           {208, 21 + 40 * k, 65, 31}, 1, 0, 999);
+                           {208, 21 + 40 * k, 65, 31}, 1, 0, 999, true);
     entry->SetTag(k);
-    SetFont(entry->Font(), QStringLiteral("Courier New"), 21, true);
 
     auto send = MakeButton(box, QStringLiteral("btnA%1D%2").arg(n).arg(k),
                            {280, 16 + 40 * k, 57, 41}, QStringLiteral("发送"));

@@ -13,6 +13,7 @@
 #include "skin/group_box.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
@@ -90,6 +91,44 @@ class Window : public ::testing::Test {
 };
 
 }  // namespace
+
+TEST_F(Window, ComponentsStandWhereTheyAreDesigned) {
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("ZT_DEZAVA_K55_V1.0   通讯功能测试"));
+  EXPECT_EQ(form->size(), QSize(1782, 788));
+  EXPECT_EQ(form->suiButton1->geometry(), QRect(24, 24, 97, 41));
+  EXPECT_EQ(form->suiButton2->geometry(), QRect(140, 24, 97, 41));
+  EXPECT_EQ(form->suiButton3->geometry(), QRect(256, 24, 97, 41));
+  EXPECT_EQ(form->suiButton2->Caption(), QStringLiteral("开始"));
+  EXPECT_EQ(form->suiButton1->UIStyle(), skin::BlueGlass);
+  EXPECT_EQ(form->sgrpbx11->geometry(), QRect(368, 0, 185, 73));
+  EXPECT_EQ(form->sgrpbx11->UIStyle(), skin::DeepBlue);
+  EXPECT_EQ(form->intgrtpt2->geometry(), QRect(8, 31, 65, 31));
+  EXPECT_EQ(form->btn1->geometry(), QRect(80, 26, 97, 41));
+  EXPECT_EQ(form->mm1->geometry(), QRect(16, 472, 1753, 281));
+  EXPECT_EQ(form->stat1->geometry(), QRect(0, 769, 1782, 19));
+  EXPECT_FALSE(form->intgrtpt1->isVisibleTo(form.get()));
+  const int lefts[] = {16, 368, 720, 1072, 1424};
+  for (int n = 1; n <= 10; ++n) {
+    auto box = form->FindComponent<skin::TsuiGroupBox>(QStringLiteral("sgrpbx%1").arg(n));
+    EXPECT_EQ(box->geometry(), QRect(lefts[(n - 1) % 5], n <= 5 ? 96 : 264, 345, 161)) << n;
+    EXPECT_EQ(box->UIStyle(), n == 2 ? skin::DeepBlue : skin::BlueGlass);
+    for (int k = 0; k < 3; ++k) {
+      const QString suffix = QStringLiteral("A%1D%2").arg(n).arg(k);
+      auto entry = form->FindComponent<instruments::TiIntegerOutput>(QStringLiteral("intgrtpt") + suffix);
+      auto send = form->FindComponent<skin::TsuiButton>(QStringLiteral("btn") + suffix);
+      auto display = form->FindComponent<instruments::TiSevenSegmentInteger>(
+          QStringLiteral("isvnsgmntntgr") + suffix);
+      EXPECT_EQ(entry->geometry(), QRect(208, 21 + 40 * k, 65, 31));
+      EXPECT_EQ(send->geometry(), QRect(280, 16 + 40 * k, 57, 41));
+      EXPECT_EQ(display->geometry(), QRect(101, 21 + 40 * k, 84, 28));
+      EXPECT_EQ(entry->Tag(), k);
+      EXPECT_EQ(send->Tag(), n);
+      EXPECT_EQ(entry->parent(), box);
+    }
+    EXPECT_EQ(Led(n)->geometry(), QRect(8, 128, 113, 33));
+  }
+  form->grab().save(QDir::temp().filePath(QStringLiteral("zt-main-window.png")));
+}
 
 TEST_F(Window, PollsTheSlavesInTurnAndShowsTheirAnswers) {
   Start();
