@@ -6,6 +6,8 @@
 #include "serial/com_port.h"
 
 #include <QPlainTextEdit>
+#include <QStringList>
+#include <QTimer>
 #include <QString>
 #include <QWidget>
 
@@ -78,6 +80,11 @@ class TForm1 : public QWidget {
 
   // The newest lines the monitor keeps; older ones leave at the top.
   static constexpr int MonitorLineLimit = 100000;
+  // Lines reach the monitor in batches, at most this often: at hundreds of lines a second,
+  // drawing each one alone costs a whole core.
+  static constexpr int MonitorFlushMs = 40;
+  // Shows the lines still waiting for the next batch.
+  void FlushMonitor();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -91,7 +98,10 @@ class TForm1 : public QWidget {
                          const QString& suffix = QString());
   QWidget* ActiveControl() const;
   void ShowAnswer();
+  void ClearMonitor();
   bool closing_ = false;
+  QStringList monitorPending_;
+  QTimer* monitorFlush_ = nullptr;
 };
 
 // The poll cycle's module state.

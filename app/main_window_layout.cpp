@@ -1,6 +1,7 @@
 // The window's components at their designed places, with their designed values.
 #include "app/main_window.h"
 #include "app/status_bar.h"
+#include "framework/guard.h"
 #include "instruments/integer_output.h"
 #include "instruments/label.h"
 #include "instruments/led/ab_led.h"
@@ -107,6 +108,9 @@ void TForm1::CreateComponents() {
   mm1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mm1->setFrameShape(QFrame::Box);
   mm1->setMaximumBlockCount(MonitorLineLimit);
+  monitorFlush_ = new QTimer(this);
+  monitorFlush_->setSingleShot(true);
+  connect(monitorFlush_, &QTimer::timeout, this, [this] { framework::Guard([this] { FlushMonitor(); }); });
 
   stat1 = new TStatusBar(this);
   stat1->setObjectName(QStringLiteral("stat1"));

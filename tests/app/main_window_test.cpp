@@ -77,7 +77,10 @@ class Window : public ::testing::Test {
   instruments::TAbLED* Led(int a) const {
     return form->FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(a));
   }
-  QStringList MonitorLines() const { return form->mm1->toPlainText().split(u'\n'); }
+  QStringList MonitorLines() const {
+    form->FlushMonitor();
+    return form->mm1->toPlainText().split(u'\n');
+  }
   void SetSlaveCount(int count) {
     form->intgrtpt2->SetValue(count);
     form->btn1Click(form->btn1);
