@@ -26,7 +26,9 @@ Windows Registry Editor Version 5.00
 "Port"="$link"
 "BaudRate"="$baud"
 REG
+# SIM_FAULT="silent 2" (any simulator command) adds a fault; then the time-outs are reported.
 build/bin/zt-modbus-slave-sim --link "$link" --slaves 1-10 --baud "$baud" --log "$work/sim.log" \
+  ${SIM_FAULT:+--fault "$SIM_FAULT"} \
   </dev/null >"$work/sim.out" 2>&1 &
 sim=$!
 trap 'kill $sim 2>/dev/null; rm -rf "$work"' EXIT
@@ -64,3 +66,10 @@ awk '$2 == "RX" { n++; if (first == "") first = $1; last = $1 }
 awk -v pause=$pause '{ g[NR] = $1 } END {
   printf "overhead beyond the %d ms pause: median %.2f ms, p90 %.2f ms, p99 %.2f ms, max %.2f ms\n",
     pause, g[int(NR * 0.5)], g[int(NR * 0.9)], g[int(NR * 0.99)], g[NR] }' "$work/gaps"
+if [ -n "${SIM_FAULT:-}" ]; then
+  # An unanswered request -> the next request: the answer time-out.
+  awk '$2 == "RX" { if (pending != "") print ($1 - pending) / 1000.0; pending = $1; answered = 0 }
+       $2 == "TX" { answered = 1; pending = "" }' "$work/sim.log" | sort -n > "$work/timeouts"
+  awk '{ t[NR] = $1 } END { if (NR) printf "answer time-out: %d seen, median %.1f ms, min %.1f ms, max %.1f ms\n",
+    NR, t[int(NR * 0.5) + 1], t[1], t[NR] }' "$work/timeouts"
+fi
