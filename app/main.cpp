@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 #include "framework/fonts.h"
+#include "i18n/builtin_catalogues.h"
+#include "i18n/gnugettext.h"
 #include "serial/com_error.h"
+#include "serial/com_setup_dialog.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -36,12 +39,37 @@ void CloseOnSignals(QWidget& window) {
   sigaction(SIGINT, &action, nullptr);
 }
 
+// Translation: Qt's own strings, the port error texts and the setup dialog's captions come
+// from the catalogues when there are any. A refused catalogue leaves the program untranslated.
+void StartTranslation(QApplication& application) {
+  i18n::DefaultInstance();  // language, locale folder and built-in catalogues
+  i18n::InstallResourceStringTranslator(application);
+  i18n::AddResourceStringDomain(QStringLiteral("cport"));
+  serial::SetComTextLookup([](const QString& text) {
+    try {
+      return i18n::TranslateResourceString(text);
+    } catch (const framework::Exception& failure) {
+      qWarning("%s", qPrintable(failure.Message()));
+      return text;
+    }
+  });
+  serial::SetDialogTranslator(
+      [](QWidget* dialog, const QStringList& ignoredNames, const QString& domain) {
+        i18n::TGnuGettextInstance& translation = i18n::DefaultInstance();
+        for (const QString& name : ignoredNames) translation.TP_Ignore(dialog, name);
+        translation.TranslateObjectTree(dialog, domain);
+      });
+  if (!i18n::BuiltinCatalogueError().isEmpty())
+    qWarning("%s", qPrintable(i18n::BuiltinCatalogueError()));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ZT_MODBUS_K"));
   framework::RegisterFontSubstitutes();
+  StartTranslation(application);
   serial::InitComErrorTexts();
 
   app::TForm1 window;

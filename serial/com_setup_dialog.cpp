@@ -16,6 +16,11 @@ SetupDialogRunner& Runner() {
   return runner;
 }
 
+DialogTranslator& Translator() {
+  static DialogTranslator translator;
+  return translator;
+}
+
 // The combo box's property, in the order of the lists.
 const TComProperty comboProperties[6] = {cpPort, cpBaudRate, cpDataBits,
                                          cpStopBits, cpParity, cpFlowControl};
@@ -23,6 +28,8 @@ const char* const labelTexts[6] = {"Port", "Baud rate", "Data bits",
                                    "Stop bits", "Parity", "Flow control"};
 
 }  // namespace
+
+void SetDialogTranslator(DialogTranslator translator) { Translator() = std::move(translator); }
 
 SetupDialogRunner SetSetupDialogRunner(SetupDialogRunner runner) {
   SetupDialogRunner previous = std::move(Runner());
@@ -68,6 +75,13 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent) {
 
   if (QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
+
+  // The combo boxes' items are values, not words: they stay as they are.
+  if (Translator())
+    Translator()(this,
+                 {QStringLiteral("Combo1"), QStringLiteral("Combo2"), QStringLiteral("Combo3"),
+                  QStringLiteral("Combo4"), QStringLiteral("Combo5"), QStringLiteral("Combo6")},
+                 QStringLiteral("cport"));
 }
 
 void TCustomComPort::RunSetupDialog() {

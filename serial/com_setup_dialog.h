@@ -31,4 +31,11 @@ class TComSetupFrm : public QDialog {
 using SetupDialogRunner = std::function<bool(TComSetupFrm& dialog)>;
 SetupDialogRunner SetSetupDialogRunner(SetupDialogRunner runner);
 
+// Interface translation of the dialog at its creation: the program points this at its
+// translation facility (the port library does not depend on it). The named children are left
+// alone; the rest of the dialog is translated in the text domain given.
+using DialogTranslator =
+    std::function<void(QWidget* dialog, const QStringList& ignoredNames, const QString& domain)>;
+void SetDialogTranslator(DialogTranslator translator);
+
 }  // namespace serial

@@ -1,0 +1,75 @@
+// Resource strings: every text Qt's runtime translates is looked up in the resource-string
+// domains, "default" first.
+#include <QCoreApplication>
+#include <QReadWriteLock>
+#include <QTranslator>
+
+#include "i18n/gnugettext.h"
+
+namespace i18n {
+
+namespace {
+
+struct DomainList {
+  QReadWriteLock lock;
+  QStringList names{QStringLiteral("default")};
+};
+
+DomainList& ResourceDomains() {
+  static DomainList list;
+  return list;
+}
+
+// Set while this thread is inside a lookup: Qt may translate its own messages (a file error
+// text) while a catalogue is being opened, and that must not come back into the catalogue.
+thread_local bool insideLookup = false;
+
+class ResourceStringTranslator : public QTranslator {
+ public:
+  using QTranslator::QTranslator;
+  bool isEmpty() const override { return false; }
+
+  QString translate(const char*, const char* sourceText, const char*, int) const override {
+    if (insideLookup || !sourceText || !*sourceText) return QString();
+    insideLookup = true;
+    QString result;
+    const QString text = QString::fromUtf8(sourceText);
+    try {
+      result = TranslateResourceString(text);
+    } catch (...) {
+      // Nothing may be thrown into Qt; a refused catalogue leaves the text as it is.
+      result.clear();
+    }
+    insideLookup = false;
+    // Qt lays text out with bare line feeds here.
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return result == text ? QString() : result;
+  }
+};
+
+}  // namespace
+
+void AddResourceStringDomain(const QString& name) {
+  QWriteLocker guard(&ResourceDomains().lock);
+  ResourceDomains().names.append(name);
+}
+
+QStringList ResourceStringDomains() {
+  QReadLocker guard(&ResourceDomains().lock);
+  return ResourceDomains().names;
+}
+
+QString TranslateResourceString(const QString& text) {
+  TGnuGettextInstance& instance = DefaultInstance();
+  for (const QString& domain : ResourceStringDomains()) {
+    const QString result = instance.dgettext(domain, text);
+    if (result != text) return result;
+  }
+  return text;
+}
+
+void InstallResourceStringTranslator(QCoreApplication& application) {
+  application.installTranslator(new ResourceStringTranslator(&application));
+}
+
+}  // namespace i18n

@@ -1,0 +1,208 @@
+// Catalogue lookups: msgfmt's catalogues in both byte orders, the search, line ends, language
+// selection, resource strings, and catalogues that are broken or hostile.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "framework/exception.h"
+#include "i18n/gnugettext.h"
+#include "mo_builder.h"
+#include "qt_printers.h"
+
+using i18n::TGnuGettextInstance;
+using namespace i18n_test;
+
+namespace {
+
+const QString testDir = QStringLiteral(I18N_TEST_DIR);
+
+// A locale folder holding one catalogue for German.
+struct LocaleFolder {
+  explicit LocaleFolder(const QByteArray& catalogue, const QString& domain = "test") {
+    QDir(dir.path()).mkpath(QStringLiteral("de/LC_MESSAGES"));
+    file = dir.filePath(QStringLiteral("de/LC_MESSAGES/") + domain + QStringLiteral(".mo"));
+    WriteFile(file, catalogue);
+  }
+  QTemporaryDir dir;
+  QString file;
+};
+
+QString Failure(TGnuGettextInstance& instance, const QString& domain, const QString& text) {
+  try {
+    instance.dgettext(domain, text);
+  } catch (const framework::Exception& failure) {
+    return failure.Message();
+  }
+  return QString();
+}
+
+}  // namespace
+
+TEST(Catalogue, MsgfmtCatalogueFoundForLanguageWithFallbackToItsFirstTwoLetters) {
+  qputenv("LANG", "de_DE.UTF-8");
+  TGnuGettextInstance instance(testDir + QStringLiteral("/locale"));
+  EXPECT_EQ(instance.GetCurrentLanguage(), "de_DE");
+  EXPECT_EQ(instance.dgettext("test", "Open"), "Öffnen");
+  EXPECT_EQ(instance.dgettext("test", "Cancel"), "Abbrechen");
+  EXPECT_EQ(instance.dgettext("test", "Save"), "Speichern");
+  EXPECT_EQ(instance.dgettext("test", "Close"), "Close");
+  EXPECT_EQ(instance.Domain("test").CatalogueName(),
+            testDir + QStringLiteral("/locale/de/LC_MESSAGES/test.mo"));
+  // gettext uses the current domain.
+  instance.textdomain("test");
+  EXPECT_EQ(instance.gettext("Save"), "Speichern");
+  instance.Enabled = false;
+  EXPECT_EQ(instance.gettext("Save"), "Save");
+  instance.Enabled = true;
+  // Another language closes the catalogue; coming back opens it again.
+  instance.SelectLanguage("fr_FR");
+  EXPECT_EQ(instance.gettext("Save"), "Save");
+  instance.SelectLanguage("de");
+  EXPECT_EQ(instance.gettext("Save"), "Speichern");
+}
+
+TEST(Catalogue, LocaleIdentifiersWithoutTwoLetterNamesMapByTable) {
+  EXPECT_EQ(i18n::LanguageForLocaleId(3082), "es_ES");
+  EXPECT_EQ(i18n::LanguageForLocaleId(2057), "en_UK");
+  EXPECT_EQ(i18n::LanguageForLocaleId(9999), "C");
+}
+
+TEST(Catalogue, OtherByteOrderGivesTheSameTranslations) {
+  QFile swapped(testDir + QStringLiteral("/swapped/de/LC_MESSAGES/test.mo"));
+  ASSERT_TRUE(swapped.open(QIODevice::ReadOnly));
+  ASSERT_EQ(swapped.read(4), QByteArray("\x95\x04\x12\xde"));  // big-endian on this machine
+  TGnuGettextInstance native(testDir + QStringLiteral("/locale"));
+  TGnuGettextInstance other(testDir + QStringLiteral("/swapped"));
+  native.SelectLanguage("de");
+  other.SelectLanguage("de");
+  for (const char* text : {"Open", "Cancel", "Save", "Two lines", "First\nSecond", "Nope", ""})
+    EXPECT_EQ(other.dgettext("test", text), native.dgettext("test", text)) << text;
+  EXPECT_EQ(other.dgettext("test", "Open"), "Öffnen");
+}
+
+TEST(Catalogue, OneStringAndZeroStrings) {
+  TGnuGettextInstance instance(testDir + QStringLiteral("/locale"));
+  instance.SelectLanguage("de");
+  EXPECT_EQ(instance.dgettext("one", "Yes"), "Ja");
+  for (const char* text : {"No", "Ye", "Yes!", "A", "Z"})
+    EXPECT_EQ(instance.dgettext("one", text), text);
+  EXPECT_EQ(instance.Domain("one").StringCount(), 1u);
+
+  LocaleFolder empty(BuildCatalogue({}));
+  TGnuGettextInstance none(empty.dir.path());
+  none.SelectLanguage("de");
+  EXPECT_EQ(none.dgettext("test", "Yes"), "Yes");
+  EXPECT_EQ(none.Domain("test").CatalogueName(), empty.file);  // opened, just empty
+}
+
+// Every key of catalogues of every size up to 70, in both byte orders, is found; keys around
+// them are not.
+TEST(Catalogue, SearchFindsEveryKeyOfEverySize) {
+  for (bool bigEndian : {false, true}) {
+    for (int n = 1; n <= 70; ++n) {
+      Messages messages;
+      for (int i = 0; i < n; ++i)
+        messages.append({QByteArray("k") + QByteArray::number(100 + 2 * i),
+                         QByteArray("v") + QByteArray::number(i)});
+      LocaleFolder folder(BuildCatalogue(messages, bigEndian));
+      TGnuGettextInstance instance(folder.dir.path());
+      instance.SelectLanguage("de");
+      for (int i = 0; i < n; ++i) {
+        const QString key = QStringLiteral("k%1").arg(100 + 2 * i);
+        ASSERT_EQ(instance.dgettext("test", key), QStringLiteral("v%1").arg(i)) << n << " " << i;
+        const QString between = QStringLiteral("k%1").arg(101 + 2 * i);
+        ASSERT_EQ(instance.dgettext("test", between), between) << n;
+      }
+      ASSERT_EQ(instance.dgettext("test", "k"), "k");
+    }
+  }
+}
+
+TEST(Catalogue, LineFeedsComeBackWithCarriageReturnsAndKeysLoseTheirs) {
+  TGnuGettextInstance instance(testDir + QStringLiteral("/locale"));
+  instance.SelectLanguage("de");
+  EXPECT_EQ(instance.dgettext("test", "Two lines"), "Zwei\r\nZeilen");
+  EXPECT_EQ(instance.dgettext("test", "First\r\nSecond"), "Erste\r\nZweite");
+  EXPECT_EQ(instance.dgettext("test", "First\nSecond"), "Erste\r\nZweite");
+  EXPECT_EQ(instance.dgettext("test", "not\nthere"), "not\r\nthere");
+}
+
+TEST(Catalogue, EmptyTranslationFails) {
+  LocaleFolder folder(BuildCatalogue({{"Blank", ""}, {"Full", "Voll"}}));
+  TGnuGettextInstance instance(folder.dir.path());
+  instance.SelectLanguage("de");
+  EXPECT_EQ(Failure(instance, "test", "Blank"),
+            "Error: Could not translate Blank. Probably because the mo file doesn't contain "
+            "utf-8 encoded translations.");
+  EXPECT_EQ(instance.dgettext("test", "Full"), "Voll");
+}
+
+TEST(Catalogue, MissingCatalogueGivesTextsBackWithoutError) {
+  QTemporaryDir nothing;
+  TGnuGettextInstance instance(nothing.path());
+  instance.SelectLanguage("zh_CN");
+  EXPECT_EQ(instance.dgettext("cport", "Port"), "Port");
+  EXPECT_TRUE(instance.Domain("cport").CatalogueName().isEmpty());
+}
+
+// Broken files are refused with a clear error once; lookups then give their texts back.
+TEST(Catalogue, BrokenCataloguesAreRefusedWithoutReadingOutside) {
+  const QByteArray good = BuildCatalogue({{"Open", "Auf"}, {"Save", "Sichern"}});
+  auto patched = [&](qsizetype at, quint32 value) {
+    QByteArray data = good;
+    PutWord(data, at, value, false);
+    return data;
+  };
+  QByteArray unterminated = good;
+  unterminated.chop(1);  // the last translation loses its zero
+  const QList<QPair<const char*, QByteArray>> cases = {
+      {"empty file", QByteArray()},
+      {"truncated header", good.left(12)},
+      {"wrong magic", patched(0, 0x12345678)},
+      {"huge count", patched(8, 0xFFFFFFFF)},
+      {"originals past the end", patched(12, 0xFFFFFFF0)},
+      {"translations past the end", patched(16, quint32(good.size()))},
+      {"length past the end", patched(28, 0x7FFFFFFF)},
+      {"text offset past the end", patched(28 + 4, 0xFFFFFFFE)},
+      {"no terminating zero", unterminated},
+      {"garbage", QByteArray(200, '\xA5')},
+  };
+  for (const auto& [what, bytes] : cases) {
+    LocaleFolder folder(bytes);
+    TGnuGettextInstance instance(folder.dir.path());
+    instance.SelectLanguage("de");
+    EXPECT_EQ(Failure(instance, "test", "Open"),
+              "This file is not a valid GNU gettext mo file: " + folder.file)
+        << what;
+    EXPECT_EQ(instance.dgettext("test", "Open"), "Open") << what;
+  }
+}
+
+TEST(Catalogue, UnreadableCatalogueFailsToOpen) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  LocaleFolder folder(BuildCatalogue({{"Open", "Auf"}}));
+  QFile::setPermissions(folder.file, QFile::Permissions());
+  TGnuGettextInstance instance(folder.dir.path());
+  instance.SelectLanguage("de");
+  EXPECT_EQ(Failure(instance, "test", "Open"), "Cannot open file " + folder.file);
+}
+
+// Qt's own strings and resource strings: "default" first, then "cport", else unchanged.
+TEST(ResourceStrings, DomainsTriedInOrderAlsoForQtsOwnTexts) {
+  TGnuGettextInstance& instance = i18n::DefaultInstance();
+  instance.bindtextdomain("default", testDir + QStringLiteral("/locale"));
+  instance.bindtextdomain("cport", testDir + QStringLiteral("/locale"));
+  instance.SelectLanguage("de_DE");
+  if (!i18n::ResourceStringDomains().contains("cport")) i18n::AddResourceStringDomain("cport");
+  EXPECT_EQ(i18n::TranslateResourceString("Cancel"), "Abbruch");  // in both: default wins
+  EXPECT_EQ(i18n::TranslateResourceString("Parity"), "Parität");
+  EXPECT_EQ(i18n::TranslateResourceString("Nothing"), "Nothing");
+
+  i18n::InstallResourceStringTranslator(*QCoreApplication::instance());
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbruch");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Nothing\nhere"), "Nothing\nhere");
+  instance.SelectLanguage("fr");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+}
