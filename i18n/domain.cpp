@@ -33,7 +33,13 @@ int Compare(const QByteArray& key, const uchar* text, uint32_t length) {
   return size_t(key.size()) < length ? -1 : 1;
 }
 
+thread_local bool openingCatalogue = false;
+
 }  // namespace
+
+bool TDomain::OpeningOnThisThread() {
+  return openingCatalogue;
+}
 
 TDomain::TDomain(QString name, QString directory, QString language, QStringList fallbackDirectories)
     : name_(std::move(name)),
@@ -109,6 +115,10 @@ QString TDomain::ChooseCatalogue() const {
 void TDomain::OpenCatalogue() {
   QWriteLocker guard(&lock_);
   if (open_ || !tryOpen_) return;
+  struct Opening {
+    Opening() { openingCatalogue = true; }
+    ~Opening() { openingCatalogue = false; }
+  } opening;
   const QString fileName = ChooseCatalogue();
   // A failed search or a refused catalogue is not tried again until language or folder change.
   tryOpen_ = false;

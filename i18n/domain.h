@@ -35,6 +35,10 @@ class TDomain {
   QString CatalogueName() const;
   uint32_t StringCount() const;
 
+  // True while this thread opens a catalogue: Qt may translate a file error text then, and
+  // that lookup must not come back into a domain whose lock this thread holds.
+  static bool OpeningOnThisThread();
+
  private:
   void Close();  // caller holds the write lock
   void OpenCatalogue();

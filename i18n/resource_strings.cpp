@@ -20,8 +20,8 @@ DomainList& ResourceDomains() {
   return list;
 }
 
-// Set while this thread is inside a lookup: Qt may translate its own messages (a file error
-// text) while a catalogue is being opened, and that must not come back into the catalogue.
+// Set while this thread is inside a lookup from Qt: a text Qt translates during it (a file
+// error while a catalogue opens) is left as it is instead of coming back into the catalogue.
 thread_local bool insideLookup = false;
 
 class ResourceStringTranslator : public QTranslator {
@@ -30,7 +30,8 @@ class ResourceStringTranslator : public QTranslator {
   bool isEmpty() const override { return false; }
 
   QString translate(const char*, const char* sourceText, const char*, int) const override {
-    if (insideLookup || !sourceText || !*sourceText) return QString();
+    if (insideLookup || TDomain::OpeningOnThisThread() || !sourceText || !*sourceText)
+      return QString();
     insideLookup = true;
     QString result;
     const QString text = QString::fromUtf8(sourceText);

@@ -63,12 +63,6 @@ TEST(Catalogue, MsgfmtCatalogueFoundForLanguageWithFallbackToItsFirstTwoLetters)
   EXPECT_EQ(instance.gettext("Save"), "Speichern");
 }
 
-TEST(Catalogue, LocaleIdentifiersWithoutTwoLetterNamesMapByTable) {
-  EXPECT_EQ(i18n::LanguageForLocaleId(3082), "es_ES");
-  EXPECT_EQ(i18n::LanguageForLocaleId(2057), "en_UK");
-  EXPECT_EQ(i18n::LanguageForLocaleId(9999), "C");
-}
-
 TEST(Catalogue, OtherByteOrderGivesTheSameTranslations) {
   QFile swapped(testDir + QStringLiteral("/swapped/de/LC_MESSAGES/test.mo"));
   ASSERT_TRUE(swapped.open(QIODevice::ReadOnly));

@@ -21,6 +21,11 @@ int Fail(const QString& message) {
   return 1;
 }
 
+bool Refuse(const QString& message) {
+  Fail(message);
+  return false;
+}
+
 void AppendU64(QByteArray& data, quint64 value) {
   char bytes[8];
   qToLittleEndian(value, bytes);
@@ -54,6 +59,45 @@ qsizetype FindSignature(const QByteArray& program, QString* error) {
   return -1;
 }
 
+struct Entry {
+  QByteArray name;
+  quint64 offset, size;
+};
+
+// Appends each NAME=CATALOGUE argument's file to the program, 8-byte aligned.
+bool AppendCatalogues(QByteArray& program, int argc, char** argv, QList<Entry>& entries) {
+  for (int i = 2; i < argc; ++i) {
+    const QString argument = QString::fromLocal8Bit(argv[i]);
+    const qsizetype equals = argument.indexOf(QLatin1Char('='));
+    if (equals <= 0) return Refuse(QStringLiteral("expected NAME=CATALOGUE: ") + argument);
+    QFile catalogue(argument.mid(equals + 1));
+    if (!catalogue.open(QIODevice::ReadOnly))
+      return Refuse(catalogue.fileName() + QStringLiteral(": ") + catalogue.errorString());
+    const QByteArray bytes = catalogue.readAll();
+    if (!IsCatalogue(bytes))
+      return Refuse(catalogue.fileName() + QStringLiteral(": not a GNU gettext mo file"));
+    AlignTo8(program);
+    entries.append(
+        {argument.left(equals).trimmed().toUtf8(), quint64(program.size()), quint64(bytes.size())});
+    program.append(bytes);
+  }
+  return true;
+}
+
+// Each entry: next entry's offset, size, offset, name; a zero link ends the chain.
+quint64 AppendChain(QByteArray& program, const QList<Entry>& entries) {
+  AlignTo8(program);
+  const quint64 chain = quint64(program.size());
+  for (const Entry& entry : entries) {
+    AppendU64(program, quint64(program.size()) + 24 + quint64(entry.name.size()));
+    AppendU64(program, entry.size);
+    AppendU64(program, entry.offset);
+    program.append(entry.name);
+  }
+  AppendU64(program, 0);
+  return chain;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,37 +114,11 @@ int main(int argc, char** argv) {
   const qsizetype signatureAt = FindSignature(program, &error);
   if (signatureAt < 0) return Fail(programName + QStringLiteral(": ") + error);
 
-  struct Entry {
-    QByteArray name;
-    quint64 offset, size;
-  };
   QList<Entry> entries;
-  for (int i = 2; i < argc; ++i) {
-    const QString argument = QString::fromLocal8Bit(argv[i]);
-    const qsizetype equals = argument.indexOf(QLatin1Char('='));
-    if (equals <= 0) return Fail(QStringLiteral("expected NAME=CATALOGUE: ") + argument);
-    QFile catalogue(argument.mid(equals + 1));
-    if (!catalogue.open(QIODevice::ReadOnly))
-      return Fail(catalogue.fileName() + QStringLiteral(": ") + catalogue.errorString());
-    const QByteArray bytes = catalogue.readAll();
-    if (!IsCatalogue(bytes))
-      return Fail(catalogue.fileName() + QStringLiteral(": not a GNU gettext mo file"));
-    AlignTo8(program);
-    entries.append(
-        {argument.left(equals).trimmed().toUtf8(), quint64(program.size()), quint64(bytes.size())});
-    program.append(bytes);
-  }
-  AlignTo8(program);
-  const quint64 chain = quint64(program.size());
-  for (const Entry& entry : entries) {
-    AppendU64(program, quint64(program.size()) + 24 + quint64(entry.name.size()));
-    AppendU64(program, entry.size);
-    AppendU64(program, entry.offset);
-    program.append(entry.name);
-  }
-  AppendU64(program, 0);
-  qToLittleEndian(chain, program.data() + signatureAt + signature.size());
+  if (!AppendCatalogues(program, argc, argv, entries)) return 1;
+  qToLittleEndian(AppendChain(program, entries), program.data() + signatureAt + signature.size());
 
+  // Written whole or not at all: a failed packing leaves the program as it was.
   QSaveFile output(programName);
   if (!output.open(QIODevice::WriteOnly) || output.write(program) != program.size() ||
       !output.commit())
