@@ -2,6 +2,10 @@
 // selection, resource strings, and catalogues that are broken or hostile.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -199,4 +203,25 @@ TEST(ResourceStrings, DomainsTriedInOrderAlsoForQtsOwnTexts) {
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Nothing\nhere"), "Nothing\nhere");
   instance.SelectLanguage("fr");
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+}
+
+// Port errors are built on the event thread: lookups there while the GUI thread changes the
+// language see either the old or the new catalogue, never a half-closed one.
+TEST(Catalogue, LookupsOnOtherThreadsWhileTheLanguageChanges) {
+  TGnuGettextInstance instance(testDir + QStringLiteral("/locale"));
+  instance.SelectLanguage("de");
+  std::atomic<bool> stop{false};
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 3; ++i)
+    readers.emplace_back([&] {
+      while (!stop) {
+        const QString result = instance.dgettext("test", "Open");
+        if (result != "Öffnen" && result != "Open") ++wrong;
+      }
+    });
+  for (int i = 0; i < 300; ++i) instance.SelectLanguage(i % 2 ? "fr" : "de");
+  stop = true;
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(wrong, 0);
 }
