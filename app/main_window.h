@@ -82,7 +82,7 @@ class TForm1 : public QWidget {
   static constexpr int MonitorLineLimit = 100000;
   // Lines reach the monitor in batches, at most this often: at hundreds of lines a second,
   // drawing each one alone costs a whole core.
-  static constexpr int MonitorFlushMs = 40;
+  static constexpr int MonitorFlushMs = 100;
   // Shows the lines still waiting for the next batch.
   void FlushMonitor();
 

@@ -8,7 +8,10 @@
 
 namespace app {
 
-TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {}
+// The bar paints every pixel itself, so a changed count repaints nothing beneath it.
+TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void TStatusBar::AddPanel(int width, const QString& text) {
   panels_.push_back({width, text});
