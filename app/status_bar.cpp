@@ -11,6 +11,9 @@ namespace app {
 // The bar paints every pixel itself, so a changed count repaints nothing beneath it.
 TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  repaint_.setSingleShot(true);
+  repaint_.setInterval(50);
+  connect(&repaint_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 void TStatusBar::AddPanel(int width, const QString& text) {
@@ -25,7 +28,7 @@ QString TStatusBar::PanelText(int index) const {
 void TStatusBar::SetPanelText(int index, const QString& text) {
   if (index < 0 || index >= PanelCount() || panels_[size_t(index)].text == text) return;
   panels_[size_t(index)].text = text;
-  update();
+  if (!repaint_.isActive()) repaint_.start();
 }
 
 void TStatusBar::paintEvent(QPaintEvent*) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <vector>
@@ -28,6 +29,8 @@ class TStatusBar : public QWidget {
     QString text;
   };
   std::vector<Panel> panels_;
+  // Counts change hundreds of times a second while polling; the bar shows them 20 times.
+  QTimer repaint_;
 };
 
 }  // namespace app
