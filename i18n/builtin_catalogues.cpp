@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
 #include <QtEndian>
+#include <mutex>
 
 namespace i18n {
 
@@ -19,7 +19,7 @@ __attribute__((used)) const volatile char zt_builtin_catalogue_block[kSignatureL
 namespace {
 
 struct Table {
-  QMutex lock;
+  std::mutex lock;
   QString executable;
   QString error;
   QHash<QString, BuiltinCatalogue> catalogues;
@@ -98,24 +98,24 @@ QHash<QString, BuiltinCatalogue> ReadCatalogueChain(const QString& program, uint
 void LoadBuiltinCatalogues(const QString& executable) {
   QString error;
   auto table = ReadCatalogueChain(executable, BuiltinChainOffset(), &error);
-  QMutexLocker guard(&Builtin().lock);
+  std::lock_guard guard(Builtin().lock);
   Builtin().executable = executable;
   Builtin().error = error;
   Builtin().catalogues = std::move(table);
 }
 
 QString ExecutableFileName() {
-  QMutexLocker guard(&Builtin().lock);
+  std::lock_guard guard(Builtin().lock);
   return Builtin().executable;
 }
 
 QString BuiltinCatalogueError() {
-  QMutexLocker guard(&Builtin().lock);
+  std::lock_guard guard(Builtin().lock);
   return Builtin().error;
 }
 
 bool FindBuiltinCatalogue(const QString& fileName, BuiltinCatalogue* found) {
-  QMutexLocker guard(&Builtin().lock);
+  std::lock_guard guard(Builtin().lock);
   auto it = Builtin().catalogues.constFind(BuiltinKey(fileName));
   if (it == Builtin().catalogues.cend()) return false;
   if (found) *found = *it;

@@ -50,39 +50,39 @@ TDomain::TDomain(QString name, QString directory, QString language, QStringList 
 }
 
 TDomain::~TDomain() {
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   Close();
 }
 
 QString TDomain::Directory() const {
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   return directory_;
 }
 
 QString TDomain::Language() const {
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   return language_;
 }
 
 void TDomain::SetDirectory(const QString& directory) {
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   directory_ = WithSeparator(directory);
   Close();
 }
 
 void TDomain::SetLanguage(const QString& language) {
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   language_ = language;
   Close();
 }
 
 QString TDomain::CatalogueName() const {
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   return open_ ? catalogueName_ : QString();
 }
 
 uint32_t TDomain::StringCount() const {
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   return open_ ? n_ : 0;
 }
 
@@ -113,7 +113,7 @@ QString TDomain::ChooseCatalogue() const {
 }
 
 void TDomain::OpenCatalogue() {
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   if (open_ || !tryOpen_) return;
   struct Opening {
     Opening() { openingCatalogue = true; }
@@ -198,11 +198,11 @@ QByteArray TDomain::Entry(uint32_t table, uint32_t index) const {
 QByteArray TDomain::Lookup(const QByteArray& key) {
   bool needsOpen;
   {
-    QReadLocker guard(&lock_);
+    std::shared_lock guard(lock_);
     needsOpen = !open_ && tryOpen_;
   }
   if (needsOpen) OpenCatalogue();
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   if (!open_ || n_ == 0) return key;
   // Power-of-two binary search over 1-based entries.
   uint64_t b = 1;

@@ -3,11 +3,12 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QReadWriteLock>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 
 namespace i18n {
 
@@ -61,7 +62,7 @@ class TDomain {
   QString catalogueName_;
   std::unique_ptr<QFile> file_;
   uchar* view_ = nullptr;
-  mutable QReadWriteLock lock_;
+  mutable std::shared_mutex lock_;
 };
 
 }  // namespace i18n

@@ -71,11 +71,11 @@ TGnuGettextInstance::TGnuGettextInstance(const QString& localeDirectory,
 
 TDomain& TGnuGettextInstance::Domain(const QString& name) {
   {
-    QReadLocker guard(&lock_);
+    std::shared_lock guard(lock_);
     for (auto& domain : domains_)
       if (domain->Name() == name) return *domain;
   }
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   for (auto& domain : domains_)
     if (domain->Name() == name) return *domain;
   domains_.push_back(std::make_unique<TDomain>(name, localeDirectory_, language_, fallbacks_));
@@ -102,12 +102,12 @@ QString TGnuGettextInstance::dgettext(const QString& domain, const QString& text
 }
 
 void TGnuGettextInstance::textdomain(const QString& name) {
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   currentDomain_ = name;
 }
 
 QString TGnuGettextInstance::getcurrenttextdomain() const {
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   return currentDomain_;
 }
 
@@ -121,18 +121,18 @@ void TGnuGettextInstance::SelectLanguage(const QString& code) {
   if (language.isEmpty()) language = UserLocaleLanguage();
   const qsizetype dot = language.indexOf(QLatin1Char('.'));
   if (dot >= 0) language.truncate(dot);
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   language_ = language;
   for (auto& domain : domains_) domain->SetLanguage(language);
 }
 
 QString TGnuGettextInstance::GetCurrentLanguage() const {
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   return language_;
 }
 
 QString TGnuGettextInstance::LocaleDirectory() const {
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   return localeDirectory_;
 }
 

@@ -6,12 +6,13 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
-#include <QReadWriteLock>
 #include <QString>
 #include <QStringList>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 #include "i18n/domain.h"
@@ -69,7 +70,7 @@ class TGnuGettextInstance {
                          ObjectQueue& queue);
   QStringList MergedClassRules(QObject* object, TTranslator* handler, bool* excluded) const;
 
-  mutable QReadWriteLock lock_;  // guards everything below
+  mutable std::shared_mutex lock_;  // guards everything below
   QString language_;
   QString currentDomain_ = QStringLiteral("default");
   QString localeDirectory_;

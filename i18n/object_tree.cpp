@@ -37,18 +37,18 @@ framework::Exception PropertyFailure(QObject* object, const QString& property,
 }  // namespace
 
 void TGnuGettextInstance::TP_Ignore(QObject*, const QString& name) {
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   InsertSorted(ignoreList_, name.toUpper());
 }
 
 QStringList TGnuGettextInstance::IgnoreList() const {
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   return ignoreList_;
 }
 
 void TGnuGettextInstance::TP_GlobalIgnoreClassProperty(const QMetaObject* cls,
                                                        const QString& propertyName) {
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   for (TClassMode& rule : classRules_) {
     if (rule.HClass != cls) continue;
     if (rule.SpecialHandler)
@@ -64,7 +64,7 @@ void TGnuGettextInstance::TP_GlobalIgnoreClassProperty(const QMetaObject* cls,
 }
 
 void TGnuGettextInstance::TP_GlobalHandleClass(const QMetaObject* cls, TTranslator handler) {
-  QWriteLocker guard(&lock_);
+  std::unique_lock guard(lock_);
   for (TClassMode& rule : classRules_) {
     if (rule.HClass != cls) continue;
     rule.PropertiesToIgnore.clear();
@@ -78,7 +78,7 @@ void TGnuGettextInstance::TP_GlobalHandleClass(const QMetaObject* cls, TTranslat
 
 QStringList TGnuGettextInstance::MergedClassRules(QObject* object, TTranslator* handler,
                                                   bool* excluded) const {
-  QReadLocker guard(&lock_);
+  std::shared_lock guard(lock_);
   QStringList merged;
   *excluded = false;
   for (const TClassMode& rule : classRules_) {
@@ -106,7 +106,7 @@ void TGnuGettextInstance::TranslateObjectTree(QObject* root, const QString& doma
   struct ClearIgnoreList {
     TGnuGettextInstance* self;
     ~ClearIgnoreList() {
-      QWriteLocker guard(&self->lock_);
+      std::unique_lock guard(self->lock_);
       self->ignoreList_.clear();
     }
   } clearAtEnd{this};

@@ -1,8 +1,9 @@
 // Resource strings: every text Qt's runtime translates is looked up in the resource-string
 // domains, "default" first.
 #include <QCoreApplication>
-#include <QReadWriteLock>
 #include <QTranslator>
+#include <mutex>
+#include <shared_mutex>
 
 #include "i18n/gnugettext.h"
 
@@ -11,7 +12,7 @@ namespace i18n {
 namespace {
 
 struct DomainList {
-  QReadWriteLock lock;
+  std::shared_mutex lock;
   QStringList names{QStringLiteral("default")};
 };
 
@@ -51,12 +52,12 @@ class ResourceStringTranslator : public QTranslator {
 }  // namespace
 
 void AddResourceStringDomain(const QString& name) {
-  QWriteLocker guard(&ResourceDomains().lock);
+  std::unique_lock guard(ResourceDomains().lock);
   ResourceDomains().names.append(name);
 }
 
 QStringList ResourceStringDomains() {
-  QReadLocker guard(&ResourceDomains().lock);
+  std::shared_lock guard(ResourceDomains().lock);
   return ResourceDomains().names;
 }
 
