@@ -78,6 +78,19 @@ TEST(Builtin, CataloguesBesideTheProgramAreFound) {
             QStringList({"language=fr_FR", "error=", "Open"}));
 }
 
+// Installed as <prefix>/bin/program, it also finds <prefix>/share/locale.
+TEST(Builtin, InstalledProgramFindsTheShareFolder) {
+  QTemporaryDir prefix;
+  QDir(prefix.path()).mkpath("bin");
+  QDir(prefix.path()).mkpath("share/locale/de/LC_MESSAGES");
+  const QString program = prefix.filePath("bin/probe");
+  QFile::copy(QStringLiteral(I18N_PROBE), program);
+  QFile::copy(testDir + "/locale/de/LC_MESSAGES/test.mo",
+              prefix.filePath("share/locale/de/LC_MESSAGES/test.mo"));
+  EXPECT_EQ(RunProbe(program, "de_DE", {"test:Open"}),
+            QStringList({"language=de_DE", "error=", "Öffnen"}));
+}
+
 // LANG first; without it the user locale's two-letter names; the C locale has none.
 TEST(Builtin, LanguageFromEnvironmentThenUserLocale) {
   const QString probe = QStringLiteral(I18N_PACKED_PROBE);
