@@ -30,15 +30,6 @@ void GdiRectangle(QPainter& painter, int left, int top, int right, int bottom, c
   painter.fillRect(GdiRect(right - 1, top, right, bottom), pen);
 }
 
-void GdiPolygon(QPainter& painter, const QPolygon& points, const QColor& color) {
-  painter.save();
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.setPen(QPen(color, 0));
-  painter.setBrush(color);
-  painter.drawPolygon(points);
-  painter.restore();
-}
-
 void GdiLine(QPainter& painter, QPoint from, QPoint to, const QColor& color) {
   if (from == to) return;
   painter.save();

@@ -30,9 +30,6 @@ void GdiFillRect(QPainter& painter, int left, int top, int right, int bottom, co
 void GdiRectangle(QPainter& painter, int left, int top, int right, int bottom, const QColor& pen,
                   const QBrush& brush);
 
-// A polygon filled and outlined in one colour.
-void GdiPolygon(QPainter& painter, const QPolygon& points, const QColor& color);
-
 // A one-pixel line from `from` up to, but not including, `to`.
 void GdiLine(QPainter& painter, QPoint from, QPoint to, const QColor& color);
 
