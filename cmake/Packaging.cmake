@@ -1,0 +1,57 @@
+# Installation and the Debian package: cmake --install, or cpack / the "package" target.
+include(GNUInstallDirs)
+
+set(ZT_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
+foreach(program zt-modbus-k zt-modbus-slave-sim)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+
+install(FILES ${ZT_PACKAGING_DIR}/zt-modbus-k.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${ZT_PACKAGING_DIR}/zt-modbus-k.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Theme files chosen by name are also looked for in <prefix>/share/zt-modbus-k/skins.
+install(FILES ${ZT_PACKAGING_DIR}/skins/README
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zt-modbus-k/skins)
+
+# Translation catalogues are read from <prefix>/share/locale/<language>/LC_MESSAGES/ when the
+# program runs from <prefix>/bin. Compiled catalogues kept in locale/ go there.
+if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/locale)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/locale/
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/locale
+          FILES_MATCHING PATTERN "*.mo")
+endif()
+
+set(CPACK_PACKAGE_NAME zt-modbus-k)
+set(CPACK_PACKAGE_VENDOR "ZT Modbus K developers")
+set(CPACK_PACKAGE_CONTACT "ZT Modbus K developers <zt-modbus-k@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Modbus RTU master test tool")
+set(CPACK_PACKAGE_DESCRIPTION "A desktop Modbus RTU master for testing slaves on a serial line: it polls
+the slaves with the configured pauses, shows their registers on instruments
+and lists the traffic. Comes with zt-modbus-slave-sim, a simulator of Modbus
+RTU slaves on a pseudo terminal.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+
+set(CPACK_DEBIAN_PACKAGE_NAME zt-modbus-k)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+# The font carries the Chinese captions; it is not a linked library, so it is named here.
+find_program(ZT_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(ZT_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei")
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+      "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), fonts-wqy-microhei")
+endif()
+
+include(CPack)
