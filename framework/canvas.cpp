@@ -31,21 +31,31 @@ void GdiRectangle(QPainter& painter, int left, int top, int right, int bottom, c
 }
 
 void GdiLine(QPainter& painter, QPoint from, QPoint to, const QColor& color) {
-  if (from == to) return;
+  // The line's own pixels (Bresenham), all but the end point: the exact pixels of the
+  // original platform, which a shortened Qt line would not give on a slope.
+  const int dx = std::abs(to.x() - from.x());
+  const int dy = -std::abs(to.y() - from.y());
+  const int sx = from.x() < to.x() ? 1 : -1;
+  const int sy = from.y() < to.y() ? 1 : -1;
+  int err = dx + dy;
+  QPolygon pixels;
+  for (QPoint p = from; p != to;) {
+    pixels << p;
+    const int e2 = 2 * err;
+    if (e2 >= dy) {
+      err += dy;
+      p.rx() += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      p.ry() += sy;
+    }
+  }
+  if (pixels.isEmpty()) return;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.setPen(QPen(color, 0));
-  // Step back one pixel along the major axis so the end point stays out.
-  const int dx = to.x() - from.x();
-  const int dy = to.y() - from.y();
-  QPoint end = to;
-  if (std::abs(dx) >= std::abs(dy))
-    end.rx() -= dx > 0 ? 1 : -1;
-  else
-    end.ry() -= dy > 0 ? 1 : -1;
-  if (std::abs(dx) >= std::abs(dy) && dy != 0) end.ry() = from.y() + dy * (end.x() - from.x()) / dx;
-  if (std::abs(dy) > std::abs(dx) && dx != 0) end.rx() = from.x() + dx * (end.y() - from.y()) / dy;
-  painter.drawLine(from, end);
+  painter.setPen(QPen(color, 1));
+  painter.drawPoints(pixels);
   painter.restore();
 }
 

@@ -1,3 +1,4 @@
+#include "framework/canvas.h"
 #include "framework/exception.h"
 #include "framework/fonts.h"
 #include "framework/guard.h"
@@ -10,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QImage>
+#include <QPainter>
 #include <QPalette>
 
 #include <gtest/gtest.h>
@@ -148,4 +151,23 @@ TEST(Fonts, TheProgramsFamilyNamesFindGlyphs) {
       << QFontInfo(song).family().toStdString();
   QFont courier(QStringLiteral("Courier New"));
   EXPECT_TRUE(QFontInfo(courier).fixedPitch());
+}
+
+TEST(Canvas, LinesLeaveOutTheirEndPoint) {
+  QImage image(8, 8, QImage::Format_RGB32);
+  auto pixels = [&](QPoint from, QPoint to) {
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    GdiLine(painter, from, to, Qt::black);
+    painter.end();
+    QList<QPoint> out;
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        if (image.pixelColor(x, y) == Qt::black) out << QPoint(x, y);
+    return out;
+  };
+  EXPECT_EQ(pixels({0, 0}, {5, 0}), (QList<QPoint>{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}));
+  EXPECT_EQ(pixels({3, 3}, {0, 0}), (QList<QPoint>{{1, 1}, {2, 2}, {3, 3}}));
+  EXPECT_EQ(pixels({0, 0}, {4, 2}).size(), 4);
+  EXPECT_TRUE(pixels({2, 2}, {2, 2}).isEmpty());
 }
