@@ -42,7 +42,6 @@ TForm1::~TForm1() {
 }
 
 void TForm1::WireHandlers() {
-  using namespace std::placeholders;
   suiButton1->OnClick = [this](QObject* s) { suiButton1Click(s); };
   suiButton2->OnClick = [this](QObject* s) { suiButton2Click(s); };
   suiButton3->OnClick = [this](QObject* s) { suiButton3Click(s); };

@@ -121,7 +121,7 @@ void TForm1::tmr1Timer(QObject*) {
     BuildReadRequest(intgrtpt1->Value());
     PendingWrite = 0;
   }
-  CloseFrameWithCrc();
+  // Both builders have closed the frame with its CRC already.
   AppendMonitorLine(QStringLiteral("Tx-"), TxFrame, 8);
   IncrementPanel(1);
   RxLength = 0;

@@ -18,6 +18,12 @@ ExceptionReporter& Reporter() {
   return reporter;
 }
 
+// A copy, so that a reporter may replace itself while it runs.
+ExceptionReporter CurrentReporter() {
+  std::lock_guard<std::mutex> guard(reporterLock);
+  return Reporter();
+}
+
 void ShowMessageBox(const QString& message) {
   QWidget* owner = QApplication::activeWindow();
   QMessageBox::critical(owner, QCoreApplication::applicationName(), message);
@@ -44,11 +50,7 @@ QString ExceptionMessage(const std::exception_ptr& error) {
 }
 
 void ShowMessage(const QString& text) {
-  ExceptionReporter reporter;
-  {
-    std::lock_guard<std::mutex> guard(reporterLock);
-    reporter = Reporter();
-  }
+  const ExceptionReporter reporter = CurrentReporter();
   if (reporter) {
     reporter(text);
     return;
@@ -64,11 +66,7 @@ void ShowException(const std::exception& e) {
 }
 
 void ShowExceptionMessage(const QString& message) {
-  ExceptionReporter reporter;
-  {
-    std::lock_guard<std::mutex> guard(reporterLock);
-    reporter = Reporter();
-  }
+  const ExceptionReporter reporter = CurrentReporter();
   try {
     if (reporter)
       reporter(message);
