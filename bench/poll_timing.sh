@@ -7,6 +7,7 @@
 #
 # Needs a built tree (build/bin). The simulator emulates the line's byte times at BAUD.
 set -euo pipefail
+source "$(dirname "$0")/../script/lib/line.sh"
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 baud=${2:-115200}
@@ -18,21 +19,14 @@ esac
 
 work=$(mktemp -d)
 link=$work/ttyBENCH
-mkdir -p "$work/config/zt-modbus-k"
-cat > "$work/config/zt-modbus-k/registry.reg" <<REG
-Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]
-"Port"="$link"
-"BaudRate"="$baud"
-REG
+zt_settings "$work/config" "$link" "$baud"
 # SIM_FAULT="silent 2" (any simulator command) adds a fault; then the time-outs are reported.
 build/bin/zt-modbus-slave-sim --link "$link" --slaves 1-10 --baud "$baud" --log "$work/sim.log" \
   ${SIM_FAULT:+--fault "$SIM_FAULT"} \
   </dev/null >"$work/sim.out" 2>&1 &
 sim=$!
 trap 'kill $sim 2>/dev/null; rm -rf "$work"' EXIT
-sleep 0.5
+zt_wait_ready "$work/sim.out" || { echo "simulator not ready"; exit 1; }
 
 export XDG_CONFIG_HOME="$work/config" WORK="$work" SECONDS_RUN="$seconds" SLAVES="$slaves"
 xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '

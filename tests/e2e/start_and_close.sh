@@ -2,6 +2,7 @@
 # The real program under Xvfb against the simulator: start is clicked in its window, the
 # requests arrive at the simulator, and closing the program leaves the settings saved.
 set -euo pipefail
+source "$(dirname "$0")/../../script/lib/line.sh"
 program=$1
 simulator=$2
 
@@ -14,20 +15,12 @@ cleanup() {
 trap cleanup EXIT
 
 link="$work/ttyE2E"
-mkdir -p "$work/config/zt-modbus-k"
 # No "Parity" and no "FlowControl": finding them after the close shows the settings were saved.
-cat > "$work/config/zt-modbus-k/registry.reg" <<REG
-Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]
-"Port"="$link"
-"BaudRate"="115200"
-REG
+zt_settings "$work/config" "$link" 115200
 
 "$simulator" --link "$link" --slaves 1-10 --log "$work/sim.log" </dev/null >"$work/sim.out" &
 sim_pid=$!
-for _ in $(seq 100); do grep -q '^ready' "$work/sim.out" && break; sleep 0.05; done
-grep -q '^ready' "$work/sim.out" || { echo "simulator not ready"; exit 1; }
+zt_wait_ready "$work/sim.out" || { echo "simulator not ready"; exit 1; }
 
 export XDG_CONFIG_HOME="$work/config" WORK="$work" PROGRAM="$program"
 xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
