@@ -55,6 +55,13 @@ xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
 # less the pause.
 awk -v pause=$pause '$2 == "TX" { tx = $1 } $2 == "RX" { if (tx != "") print ($1 - tx) / 1000.0 - pause; tx = "" }' \
   "$work/sim.log" | sort -n > "$work/gaps"
+# The simulator's own share: request complete -> its answer written, less the line time
+# (1.75 ms silence + 19 bytes of ten bits) of a read of three registers.
+awk -v baud=$baud '$2 == "RX" { rx = $1 } $2 == "TX" && rx != "" {
+    line = (baud > 19200 ? 1750 : 35e6 / baud) + 19 * 1e7 / baud
+    d[++n] = ($1 - rx - line) / 1000.0; s += d[n]; rx = "" }
+  END { if (n) printf "simulator late beyond the line time: mean %.2f ms\n", s / n }' "$work/sim.log"
+awk -v pause=$pause '{ s += $1 } END { if (NR) printf "overhead beyond the %d ms pause: mean %.2f ms\n", pause, s / NR }' "$work/gaps"
 awk '$2 == "RX" { n++; if (first == "") first = $1; last = $1 }
      END { printf "requests %d, %.1f per second\n", n, (n - 1) / ((last - first) / 1e6) }' "$work/sim.log"
 awk -v pause=$pause '{ g[NR] = $1 } END {

@@ -8,6 +8,8 @@
 
 #include <QObject>
 
+class QSocketNotifier;
+
 namespace framework {
 
 class TTimer : public QObject {
@@ -31,10 +33,13 @@ class TTimer : public QObject {
 
  private:
   void UpdateTimer();
+  void Expired();
 
   bool enabled_ = true;
   int interval_ = 1000;
   int timerId_ = 0;
+  int fd_ = -1;
+  QSocketNotifier* notifier_ = nullptr;
 };
 
 }  // namespace framework

@@ -9,6 +9,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <vector>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QImage>
@@ -80,6 +84,42 @@ TEST(Timer, UnchangedIntervalKeepsTheCountdownAndAChangedOneRestartsIt) {
   ticks = 0;
   ProcessFor(200);
   EXPECT_EQ(ticks, 0);
+}
+
+TEST(Timer, AShortPauseSetInTheMiddleOfWorkFiresOnTime) {
+  // The poll cycle sets a 2 ms pause and then goes on drawing; the tick must not wait for the
+  // next whole millisecond of the event loop's own timers.
+  TTimer timer;
+  timer.SetEnabled(false);
+  QElapsedTimer clock;
+  std::vector<qint64> lateUs;
+  timer.OnTimer = [&](QObject*) {
+    lateUs.push_back(clock.nsecsElapsed() / 1000 - 2000);
+    timer.SetInterval(1000);
+    timer.SetInterval(2);
+    clock.start();
+    QElapsedTimer busy;
+    busy.start();
+    while (busy.nsecsElapsed() < 600'000) {
+    }
+  };
+  // A real event loop: the test helpers' polling loop sleeps between rounds.
+  QEventLoop loop;
+  QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+  timer.OnTimer = [&, work = timer.OnTimer](QObject* sender) {
+    work(sender);
+    if (lateUs.size() >= 41) loop.quit();
+  };
+  timer.SetInterval(2);
+  clock.start();
+  timer.SetEnabled(true);
+  loop.exec();
+  timer.SetEnabled(false);
+  ASSERT_GE(lateUs.size(), 41u);
+  lateUs.erase(lateUs.begin());
+  std::sort(lateUs.begin(), lateUs.end());
+  EXPECT_GE(lateUs.front(), 0);
+  EXPECT_LT(lateUs[lateUs.size() / 2], 300);  // a millisecond's rounding would show as 400+
 }
 
 TEST(Guard, AnEscapingExceptionIsReportedAndEndsOnlyTheHandler) {
