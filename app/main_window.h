@@ -5,7 +5,7 @@
 #include "framework/timer.h"
 #include "serial/com_port.h"
 
-#include <QPlainTextEdit>
+#include "framework/line_memo.h"
 #include <QStringList>
 #include <QTimer>
 #include <QString>
@@ -46,7 +46,7 @@ class TForm1 : public QWidget {
   instruments::TiLabel* ilbl1;
   instruments::TiIntegerOutput* intgrtpt1;  // the address cycler
   instruments::TiLabel* ilbl4;
-  QPlainTextEdit* mm1;
+  framework::TLineMemo* mm1;
   TStatusBar* stat1;
   serial::TComPort* ComPort;
   framework::TTimer* tmr1;
@@ -78,13 +78,9 @@ class TForm1 : public QWidget {
   void ComPortRxChar(QObject* Sender, int Count);
   void tmr1Timer(QObject* Sender);
 
-  // The newest lines the monitor keeps; older ones leave at the top.
+  // The newest lines the monitor keeps; older ones leave at the top. The monitor draws at most
+  // ten times a second: at hundreds of lines a second, drawing each one costs a whole core.
   static constexpr int MonitorLineLimit = 100000;
-  // Lines reach the monitor in batches, at most this often: at hundreds of lines a second,
-  // drawing each one alone costs a whole core.
-  static constexpr int MonitorFlushMs = 100;
-  // Shows the lines still waiting for the next batch.
-  void FlushMonitor();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -98,10 +94,7 @@ class TForm1 : public QWidget {
                          const QString& suffix = QString());
   QWidget* ActiveControl() const;
   void ShowAnswer();
-  void ClearMonitor();
   bool closing_ = false;
-  QStringList monitorPending_;
-  QTimer* monitorFlush_ = nullptr;
 };
 
 // The poll cycle's module state.

@@ -99,18 +99,14 @@ void TForm1::CreateComponents() {
   SetFont(ilbl4->Font(), QStringLiteral("MS Sans Serif"), 16, true);
   ilbl4->SetCaption(QStringLiteral("串口数据监视"));
 
-  mm1 = new QPlainTextEdit(this);
+  mm1 = new framework::TLineMemo(this);
   mm1->setObjectName(QStringLiteral("mm1"));
   mm1->setGeometry(16, 472, 1753, 281);
   mm1->setFont(PixelFont(QStringLiteral("Fixedsys"), 21, false));
-  mm1->setLineWrapMode(QPlainTextEdit::NoWrap);
   mm1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mm1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mm1->setFrameShape(QFrame::Box);
-  mm1->setMaximumBlockCount(MonitorLineLimit);
-  monitorFlush_ = new QTimer(this);
-  monitorFlush_->setSingleShot(true);
-  connect(monitorFlush_, &QTimer::timeout, this, [this] { framework::Guard([this] { FlushMonitor(); }); });
+  mm1->SetMaxLines(MonitorLineLimit);
 
   stat1 = new TStatusBar(this);
   stat1->setObjectName(QStringLiteral("stat1"));

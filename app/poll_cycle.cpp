@@ -51,7 +51,7 @@ void TForm1::suiButton2Click(QObject*) {
   try {
     ComPort->SetConnected(true);
     AnswerState = 100;
-    ClearMonitor();
+    mm1->Clear();
     PendingWrite = 0;
     tmr1->SetInterval(1);
     tmr1->SetEnabled(true);
@@ -83,21 +83,7 @@ void TForm1::AppendMonitorLine(const QString& prefix, const uint8_t* bytes, int 
     MonitorLine += QLatin1Char(digits[bytes[i] & 0xF]);
   }
   MonitorLine += suffix;
-  monitorPending_ << MonitorLine;
-  if (!monitorFlush_->isActive()) monitorFlush_->start(MonitorFlushMs);
-}
-
-void TForm1::FlushMonitor() {
-  monitorFlush_->stop();
-  if (monitorPending_.isEmpty()) return;
-  mm1->appendPlainText(monitorPending_.join(u'\n'));
-  monitorPending_.clear();
-}
-
-void TForm1::ClearMonitor() {
-  monitorFlush_->stop();
-  monitorPending_.clear();
-  mm1->clear();
+  mm1->Append(MonitorLine);
 }
 
 void TForm1::tmr1Timer(QObject*) {

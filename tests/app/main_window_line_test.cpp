@@ -104,9 +104,8 @@ TEST_F(OnTheLine, TenSlavesAnswerAndShowTheirRegisters) {
     EXPECT_EQ(Display(a, 2), 100 * (a - 1) + 3) << a;
     EXPECT_TRUE(Lit(a)) << a;
   }
-  form->FlushMonitor();
-  EXPECT_TRUE(form->mm1->toPlainText().startsWith(QStringLiteral("Tx-")));
-  EXPECT_TRUE(form->mm1->toPlainText().contains(QStringLiteral("> 01 03 00 00 00 03 05 CB")));
+  EXPECT_TRUE(form->mm1->Text().startsWith(QStringLiteral("Tx-")));
+  EXPECT_TRUE(form->mm1->Text().contains(QStringLiteral("> 01 03 00 00 00 03 05 CB")));
 
   // A silent slave goes dark and counts errors; the others go on.
   ASSERT_TRUE(sim.Command(QStringLiteral("silent 3")));
@@ -138,8 +137,7 @@ TEST_F(OnTheLine, FaultsOnTheLineNeitherStopNorFreezeThePolling) {
   const int sent = Count(1);
   ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= sent + 12; }, 10000));
   EXPECT_LE(Count(3), errors + 2);
-  form->FlushMonitor();
-  EXPECT_TRUE(form->mm1->toPlainText().contains(QStringLiteral("CRC错误")));
+  EXPECT_TRUE(form->mm1->Text().contains(QStringLiteral("CRC错误")));
   EXPECT_TRUE(messages.isEmpty());
 }
 

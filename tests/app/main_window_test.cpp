@@ -78,8 +78,7 @@ class Window : public ::testing::Test {
     return form->FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(a));
   }
   QStringList MonitorLines() const {
-    form->FlushMonitor();
-    return form->mm1->toPlainText().split(u'\n');
+    return form->mm1->Text().split(u'\n');
   }
   void SetSlaveCount(int count) {
     form->intgrtpt2->SetValue(count);
@@ -351,7 +350,7 @@ TEST_F(Window, SettingsSurviveARestart) {
 
 TEST_F(Window, TheMonitorKeepsTheNewestLines) {
   for (int i = 0; i < TForm1::MonitorLineLimit + 10; ++i)
-    form->mm1->appendPlainText(QString::number(i));
-  EXPECT_EQ(form->mm1->document()->blockCount(), TForm1::MonitorLineLimit);
+    form->mm1->Append(QString::number(i));
+  EXPECT_EQ(form->mm1->LineCount(), TForm1::MonitorLineLimit);
   EXPECT_EQ(MonitorLines().first(), QStringLiteral("10"));
 }

@@ -124,9 +124,9 @@ void FeedAnswers(const uint8_t* data, size_t size) {
     for (int i = 0; i < 3; ++i) app::AnswerRegister(i, value);
   }
   window.line.TakeWritten();
-  // The monitor is flushed by its own timer in the program; here now and then.
+  // The monitor draws from its own timer in the program; here now and then.
   static unsigned inputs = 0;
-  if (++inputs % 64 == 0) window.form->FlushMonitor();
+  if (++inputs % 64 == 0) window.form->mm1->Refresh();
 }
 
 void FeedCatalogue(const uint8_t* data, size_t size) {

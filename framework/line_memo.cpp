@@ -1,0 +1,206 @@
+#include "framework/line_memo.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace framework {
+
+namespace {
+constexpr int kMargin = 2;
+}
+
+TLineMemo::TLineMemo(QWidget* parent) : QAbstractScrollArea(parent), refresh_(new QTimer(this)) {
+  refresh_->setSingleShot(true);
+  connect(refresh_, &QTimer::timeout, this, &TLineMemo::Refresh);
+  setFocusPolicy(Qt::StrongFocus);
+  viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setCursor(Qt::IBeamCursor);
+  verticalScrollBar()->setSingleStep(1);
+}
+
+void TLineMemo::Append(const QString& text) {
+  const auto lines = QStringView(text).split(u'\n');
+  const QFontMetrics metrics(font());
+  for (QStringView line : lines) {
+    const QString one = line.toString();
+    store_.Append(one);
+    widest_ = std::max(widest_, metrics.horizontalAdvance(one));
+  }
+  Trim();
+  ScheduleRefresh();
+}
+
+void TLineMemo::Trim() {
+  if (store_.Count() <= maxLines_) return;
+  const int64_t excess = store_.Count() - maxLines_;
+  store_.DropOldest(excess);
+  firstSerial_ += excess;
+  droppedSinceRefresh_ += excess;
+}
+
+void TLineMemo::Clear() {
+  store_.Clear();
+  firstSerial_ = 0;
+  anchor_ = cursor_ = -1;
+  droppedSinceRefresh_ = 0;
+  widest_ = 0;
+  refresh_->stop();
+  Refresh();
+}
+
+void TLineMemo::SetMaxLines(int64_t lines) {
+  maxLines_ = std::max<int64_t>(lines, 1);
+  Trim();
+  ScheduleRefresh();
+}
+
+QString TLineMemo::Text() const {
+  QStringList lines;
+  store_.ForEach(0, store_.Count() - 1, [&](const QString& line) { lines << line; });
+  return lines.join(u'\n');
+}
+
+QString TLineMemo::SelectedText() const {
+  if (!HasSelection()) return QString();
+  const int64_t first = std::max(std::min(anchor_, cursor_) - firstSerial_, int64_t{0});
+  const int64_t last = std::max(anchor_, cursor_) - firstSerial_;
+  QStringList lines;
+  store_.ForEach(first, last, [&](const QString& line) { lines << line; });
+  return lines.join(u'\n');
+}
+
+void TLineMemo::SelectAll() {
+  if (store_.Count() == 0) return;
+  anchor_ = firstSerial_;
+  cursor_ = firstSerial_ + store_.Count() - 1;
+  viewport()->update();
+}
+
+void TLineMemo::CopySelection() const {
+  if (HasSelection()) QApplication::clipboard()->setText(SelectedText());
+}
+
+void TLineMemo::ScheduleRefresh() {
+  if (!refresh_->isActive()) refresh_->start(RepaintMs);
+}
+
+void TLineMemo::Refresh() {
+  refresh_->stop();
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+int TLineMemo::LineHeight() const { return std::max(QFontMetrics(font()).height(), 1); }
+
+int TLineMemo::VisibleLines() const {
+  return std::max((viewport()->height() - 2 * kMargin) / LineHeight(), 1);
+}
+
+void TLineMemo::UpdateScrollBars() {
+  QScrollBar* v = verticalScrollBar();
+  const bool following = v->value() >= v->maximum();
+  // Scrolled back, the view keeps showing the same lines while older ones leave above them.
+  const int kept = std::max<int64_t>(v->value() - droppedSinceRefresh_, 0);
+  droppedSinceRefresh_ = 0;
+  const int64_t top = std::max<int64_t>(store_.Count() - VisibleLines(), 0);
+  v->setRange(0, static_cast<int>(top));
+  v->setPageStep(VisibleLines());
+  v->setValue(following ? v->maximum() : kept);
+
+  QScrollBar* h = horizontalScrollBar();
+  h->setRange(0, std::max(widest_ + 2 * kMargin - viewport()->width(), 0));
+  h->setPageStep(viewport()->width());
+  h->setSingleStep(std::max(QFontMetrics(font()).averageCharWidth(), 1));
+}
+
+int64_t TLineMemo::LineAt(int y) const {
+  const int64_t index = verticalScrollBar()->value() + (y - kMargin) / LineHeight();
+  return std::clamp<int64_t>(index, 0, std::max<int64_t>(store_.Count() - 1, 0));
+}
+
+void TLineMemo::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  painter.setFont(font());
+  const QPalette& pal = palette();
+  const int height = LineHeight();
+  const int ascent = QFontMetrics(font()).ascent();
+  const int64_t first = verticalScrollBar()->value();
+  const int64_t last = std::min<int64_t>(first + viewport()->height() / height, store_.Count() - 1);
+  const int x = kMargin - horizontalScrollBar()->value();
+  const int64_t selFirst = std::min(anchor_, cursor_), selLast = std::max(anchor_, cursor_);
+  int y = kMargin;
+  int64_t serial = firstSerial_ + first;
+  store_.ForEach(first, last, [&](const QString& line) {
+    const bool selected = HasSelection() && serial >= selFirst && serial <= selLast;
+    if (selected) painter.fillRect(0, y, viewport()->width(), height, pal.color(QPalette::Highlight));
+    painter.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter.drawText(x, y + ascent, line);
+    y += height;
+    ++serial;
+  });
+}
+
+void TLineMemo::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
+}
+
+void TLineMemo::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || store_.Count() == 0) return;
+  const int64_t serial = firstSerial_ + LineAt(event->position().toPoint().y());
+  if (!(event->modifiers() & Qt::ShiftModifier) || !HasSelection()) anchor_ = serial;
+  cursor_ = serial;
+  viewport()->update();
+}
+
+void TLineMemo::mouseMoveEvent(QMouseEvent* event) {
+  if (!(event->buttons() & Qt::LeftButton) || !HasSelection()) return;
+  const int y = event->position().toPoint().y();
+  // Dragging past an edge scrolls on.
+  if (y < 0) verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  if (y > viewport()->height()) verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  cursor_ = firstSerial_ + LineAt(y);
+  viewport()->update();
+}
+
+void TLineMemo::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) return CopySelection();
+  if (event->matches(QKeySequence::SelectAll)) return SelectAll();
+  QScrollBar* v = verticalScrollBar();
+  switch (event->key()) {
+    case Qt::Key_Up: return v->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    case Qt::Key_Down: return v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    case Qt::Key_PageUp: return v->triggerAction(QAbstractSlider::SliderPageStepSub);
+    case Qt::Key_PageDown: return v->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    case Qt::Key_Home: return v->triggerAction(QAbstractSlider::SliderToMinimum);
+    case Qt::Key_End: return v->triggerAction(QAbstractSlider::SliderToMaximum);
+    default: QAbstractScrollArea::keyPressEvent(event);
+  }
+}
+
+void TLineMemo::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("复制"), this, &TLineMemo::CopySelection)->setEnabled(HasSelection());
+  menu.addAction(QStringLiteral("全选"), this, &TLineMemo::SelectAll)->setEnabled(store_.Count() > 0);
+  menu.exec(event->globalPos());
+}
+
+void TLineMemo::changeEvent(QEvent* event) {
+  QAbstractScrollArea::changeEvent(event);
+  if (event->type() != QEvent::FontChange) return;
+  // Widths were measured in the old font.
+  const QFontMetrics metrics(font());
+  widest_ = 0;
+  store_.ForEach(0, store_.Count() - 1,
+                 [&](const QString& line) { widest_ = std::max(widest_, metrics.horizontalAdvance(line)); });
+  Refresh();
+}
+
+}  // namespace framework

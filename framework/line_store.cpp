@@ -1,0 +1,81 @@
+#include "framework/line_store.h"
+
+#include <algorithm>
+
+namespace framework {
+
+QString LineStore::Chunk::Line(size_t i) const {
+  const uint32_t begin = starts[i];
+  const uint32_t end = i + 1 < starts.size() ? starts[i + 1] : static_cast<uint32_t>(bytes.size());
+  return QString::fromUtf8(bytes.data() + begin, end - begin);
+}
+
+void LineStore::Append(const QString& line) {
+  const QByteArray utf8 = line.toUtf8();
+  const size_t size = static_cast<size_t>(utf8.size());
+  if (chunks_.empty() || chunks_.back().bytes.size() + size > chunks_.back().bytes.capacity()) {
+    chunks_.emplace_back();
+    // Reserved once: the chunk never moves while it fills. A longer line gets a chunk its size.
+    chunks_.back().bytes.reserve(std::max(kChunkBytes, size));
+  }
+  Chunk& chunk = chunks_.back();
+  chunk.starts.push_back(static_cast<uint32_t>(chunk.bytes.size()));
+  chunk.bytes.insert(chunk.bytes.end(), utf8.begin(), utf8.end());
+  ++count_;
+}
+
+void LineStore::DropOldest(int64_t count) {
+  count = std::min(count, count_);
+  count_ -= count;
+  dropped_ += count;
+  while (!chunks_.empty() && dropped_ >= chunks_.front().Lines()) {
+    dropped_ -= chunks_.front().Lines();
+    chunks_.pop_front();
+  }
+  if (count_ == 0) Clear();
+}
+
+void LineStore::Clear() {
+  chunks_.clear();
+  dropped_ = 0;
+  count_ = 0;
+}
+
+QString LineStore::Line(int64_t index) const {
+  if (index < 0 || index >= count_) return QString();
+  index += dropped_;
+  // Chunks hold some hundreds of lines each: walking the few of them is cheap enough for the
+  // handful of lines a view shows.
+  for (const Chunk& chunk : chunks_) {
+    if (index < chunk.Lines()) return chunk.Line(static_cast<size_t>(index));
+    index -= chunk.Lines();
+  }
+  return QString();
+}
+
+void LineStore::ForEach(int64_t first, int64_t last,
+                        const std::function<void(const QString&)>& visit) const {
+  first = std::max<int64_t>(first, 0);
+  last = std::min(last, count_ - 1);
+  int64_t index = first + dropped_;
+  int64_t left = last - first + 1;
+  for (const Chunk& chunk : chunks_) {
+    if (left <= 0) break;
+    if (index >= chunk.Lines()) {
+      index -= chunk.Lines();
+      continue;
+    }
+    for (; index < chunk.Lines() && left > 0; ++index, --left)
+      visit(chunk.Line(static_cast<size_t>(index)));
+    index = 0;
+  }
+}
+
+size_t LineStore::Capacity() const {
+  size_t total = 0;
+  for (const Chunk& chunk : chunks_)
+    total += chunk.bytes.capacity() + chunk.starts.capacity() * sizeof(uint32_t);
+  return total;
+}
+
+}  // namespace framework

@@ -1,0 +1,43 @@
+// Text lines kept compactly: UTF-8 in 64 KiB chunks, a start offset per line. Lines are only
+// added at the end and dropped at the front, so a chunk is freed once its last line has gone,
+// and a store kept at its limit reuses the same memory over and over.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace framework {
+
+class LineStore {
+ public:
+  // One line, without its line break.
+  void Append(const QString& line);
+  void DropOldest(int64_t count);
+  void Clear();
+
+  int64_t Count() const { return count_; }
+  QString Line(int64_t index) const;
+  // Every line in order, without the cost of finding each one anew.
+  void ForEach(int64_t first, int64_t last, const std::function<void(const QString&)>& visit) const;
+  // Bytes held, for the memory figures.
+  size_t Capacity() const;
+
+ private:
+  struct Chunk {
+    std::vector<char> bytes;
+    std::vector<uint32_t> starts;
+    int64_t Lines() const { return static_cast<int64_t>(starts.size()); }
+    QString Line(size_t i) const;
+  };
+  static constexpr size_t kChunkBytes = 64 * 1024;
+
+  std::deque<Chunk> chunks_;
+  int64_t dropped_ = 0;  // lines of the front chunk already dropped
+  int64_t count_ = 0;
+};
+
+}  // namespace framework

@@ -1,0 +1,170 @@
+#include "framework/line_memo.h"
+#include "wait.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <random>
+
+using framework::LineStore;
+using framework::TLineMemo;
+using testing_support::ProcessUntil;
+
+namespace {
+
+QString Sample(std::mt19937& random, int serial) {
+  switch (random() % 6) {
+    case 0: return QString();
+    case 1: return QStringLiteral("Rx-%1> 01 03 06  CRC错误").arg(serial);
+    case 2: return QString(int(random() % 3000), QLatin1Char('A' + serial % 26));
+    default: return QStringLiteral("Tx-%1> 01 03 00 00 00 03 05 CB").arg(serial);
+  }
+}
+
+}  // namespace
+
+TEST(LineStore, AgreesWithAPlainListThroughAppendsAndDropsAcrossChunks) {
+  std::mt19937 random(7);
+  LineStore store;
+  std::deque<QString> model;
+  for (int round = 0; round < 4000; ++round) {
+    const int appends = random() % 40;
+    for (int i = 0; i < appends; ++i) {
+      model.push_back(Sample(random, round * 100 + i));
+      store.Append(model.back());
+    }
+    const int drops = random() % 45;
+    store.DropOldest(drops);
+    model.erase(model.begin(), model.begin() + std::min<size_t>(drops, model.size()));
+    ASSERT_EQ(store.Count(), int64_t(model.size()));
+    if (model.empty()) continue;
+    const size_t probe = random() % model.size();
+    ASSERT_EQ(store.Line(probe), model[probe]) << "round " << round;
+  }
+  std::vector<QString> walked;
+  store.ForEach(3, int64_t(model.size()) + 10, [&](const QString& l) { walked.push_back(l); });
+  ASSERT_EQ(walked.size(), model.size() > 3 ? model.size() - 3 : 0);
+  for (size_t i = 0; i < walked.size(); ++i) ASSERT_EQ(walked[i], model[i + 3]);
+  EXPECT_EQ(store.Line(-1), QString());
+  EXPECT_EQ(store.Line(store.Count()), QString());
+
+  // A line longer than a chunk has one of its own.
+  const QString huge(100'000, QLatin1Char('x'));
+  store.Append(huge);
+  store.Append(QStringLiteral("after"));
+  EXPECT_EQ(store.Line(store.Count() - 2), huge);
+  EXPECT_EQ(store.Line(store.Count() - 1), QStringLiteral("after"));
+}
+
+TEST(LineStore, AStoreKeptAtItsLimitHoldsNoMoreMemoryOverTime) {
+  LineStore store;
+  const QString line = QStringLiteral("Rx-07:081> 01 03 06 00 01 00 02 00 03 FD 74");
+  auto fill = [&](int lines) {
+    for (int i = 0; i < lines; ++i) {
+      store.Append(line);
+      if (store.Count() > 100'000) store.DropOldest(1);
+    }
+  };
+  fill(100'000);
+  const size_t atLimit = store.Capacity();
+  EXPECT_LT(atLimit, size_t(100'000) * (line.size() + 8));  // compact: UTF-8 plus an offset
+  fill(300'000);
+  EXPECT_LE(store.Capacity(), atLimit + 64 * 1024 + 8 * 1024);
+}
+
+class Memo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    memo.resize(400, 10 * QFontMetrics(memo.font()).height() + 30);
+    memo.show();
+  }
+  void AddLines(int first, int count) {
+    for (int i = first; i < first + count; ++i) memo.Append(QStringLiteral("line %1").arg(i));
+    memo.Refresh();
+  }
+  QScrollBar* V() { return memo.verticalScrollBar(); }
+  TLineMemo memo;
+};
+
+TEST_F(Memo, KeepsTheNewestLinesAndSplitsAppendedBreaks) {
+  memo.SetMaxLines(5);
+  memo.Append(QStringLiteral("a\nb"));
+  AddLines(0, 6);
+  EXPECT_EQ(memo.LineCount(), 5);
+  EXPECT_EQ(memo.Text(), QStringLiteral("line 1\nline 2\nline 3\nline 4\nline 5"));
+  memo.Clear();
+  EXPECT_EQ(memo.LineCount(), 0);
+  EXPECT_EQ(memo.Text(), QString());
+}
+
+TEST_F(Memo, FollowsNewLinesAtTheBottomAndHoldsItsPlaceScrolledBack) {
+  memo.SetMaxLines(100);
+  AddLines(0, 100);
+  EXPECT_EQ(V()->value(), V()->maximum());
+  AddLines(100, 10);
+  EXPECT_EQ(V()->value(), V()->maximum());
+
+  V()->setValue(20);  // showing "line 30" at the top (ten older lines have left)
+  const QString top = memo.Line(V()->value());
+  AddLines(110, 7);  // seven more leave at the top
+  EXPECT_EQ(memo.Line(V()->value()), top);
+  V()->setValue(0);
+  AddLines(117, 3);  // the top line itself leaves: the view stays at the top
+  EXPECT_EQ(V()->value(), 0);
+}
+
+TEST_F(Memo, SelectionCopiesWholeLinesAndFollowsThemWhileOldLinesLeave) {
+  memo.SetMaxLines(50);
+  AddLines(0, 50);
+  EXPECT_EQ(memo.SelectedText(), QString());
+  memo.SelectAll();
+  EXPECT_EQ(memo.SelectedText().count(u'\n'), 49);
+  memo.Clear();
+
+  AddLines(0, 10);
+  V()->setValue(0);
+  const int row = QFontMetrics(memo.font()).height();
+  QTest::mouseClick(memo.viewport(), Qt::LeftButton, {}, QPoint(10, 2 + row * 3 + row / 2));
+  QTest::mouseClick(memo.viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(10, 2 + row * 5 + 1));
+  EXPECT_EQ(memo.SelectedText(), QStringLiteral("line 3\nline 4\nline 5"));
+  memo.SetMaxLines(6);  // lines 0..3 leave: the selection keeps what is left of it
+  EXPECT_EQ(memo.SelectedText(), QStringLiteral("line 4\nline 5"));
+  memo.CopySelection();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("line 4\nline 5"));
+}
+
+TEST_F(Memo, ABurstOfLinesIsDrawnOnceAndShowsTheLastLines) {
+  int paints = 0;
+  struct Counter : QObject {
+    int* paints;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++*paints;
+      return false;
+    }
+  } counter;
+  counter.paints = &paints;
+  ASSERT_TRUE(ProcessUntil([&] { return memo.isVisible(); }));
+  ProcessUntil([] { return false; }, 50);
+  memo.viewport()->installEventFilter(&counter);
+  for (int i = 0; i < 1000; ++i) memo.Append(QStringLiteral("Tx-%1> 01 03 00 00 00 03 05 CB").arg(i));
+  ProcessUntil([] { return false; }, 3 * TLineMemo::RepaintMs);
+  EXPECT_GE(paints, 1);
+  EXPECT_LE(paints, 2);
+
+  // The last line is drawn at the bottom: ink in its row, in the text colour.
+  const QImage shot = memo.viewport()->grab().toImage();
+  const int row = QFontMetrics(memo.font()).height();
+  const int lastRowTop = 2 + (V()->pageStep() - 1) * row;
+  int ink = 0;
+  for (int y = lastRowTop; y < lastRowTop + row; ++y)
+    for (int x = 0; x < shot.width(); ++x)
+      ink += shot.pixelColor(x, y) == memo.palette().color(QPalette::Text);
+  EXPECT_GT(ink, 20);
+  EXPECT_EQ(memo.Line(V()->value() + V()->pageStep() - 1), QStringLiteral("Tx-999> 01 03 00 00 00 03 05 CB"));
+}
