@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/status_bar.h"
 #include "framework/fonts.h"
 #include "i18n/builtin_catalogues.h"
 #include "i18n/gnugettext.h"
@@ -6,7 +7,13 @@
 #include "serial/com_setup_dialog.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -63,17 +70,68 @@ void StartTranslation(QApplication& application) {
     qWarning("%s", qPrintable(i18n::BuiltinCatalogueError()));
 }
 
+// Reports the wall-clock time of the window's first painted frame and closes it: start-up time
+// measured from outside, from the moment the program was started.
+class FirstPaintProbe : public QObject {
+ public:
+  explicit FirstPaintProbe(QWidget& window) : QObject(&window), window_(window) {
+    window.installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::Paint || seen_) return false;
+    seen_ = true;
+    // The children paint in the same pass, after the window itself: report once it is done.
+    QTimer::singleShot(0, &window_, [this] {
+      const auto now = std::chrono::system_clock::now().time_since_epoch();
+      std::printf("first paint %lld\n",
+                  static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
+      std::fflush(stdout);
+      window_.close();
+    });
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+  bool seen_ = false;
+};
+
+void WriteCounts(const QString& path, const app::TForm1& window) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    qWarning("cannot write the counts to %s", qPrintable(path));
+    return;
+  }
+  file.write(QStringLiteral("Tx=%1\nEr=%2\n")
+                 .arg(window.stat1->PanelText(1), window.stat1->PanelText(3))
+                 .toUtf8());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ZT_MODBUS_K"));
+  QCommandLineParser options;
+  options.setApplicationDescription(QStringLiteral("Modbus RTU slave test tool"));
+  options.addHelpOption();
+  const QCommandLineOption counts(QStringLiteral("counts"),
+                                  QStringLiteral("At exit, write the request (Tx) and unanswered (Er) counts to <file>."),
+                                  QStringLiteral("file"));
+  const QCommandLineOption firstPaint(QStringLiteral("exit-after-first-paint"),
+                                      QStringLiteral("Print the time of the first painted window (microseconds since the epoch) and exit."));
+  options.addOption(counts);
+  options.addOption(firstPaint);
+  options.process(application);
   framework::RegisterFontSubstitutes();
   StartTranslation(application);
   serial::InitComErrorTexts();
 
   app::TForm1 window;
   CloseOnSignals(window);
+  if (options.isSet(firstPaint)) new FirstPaintProbe(window);
   window.show();
-  return application.exec();
+  const int result = application.exec();
+  if (options.isSet(counts)) WriteCounts(options.value(counts), window);
+  return result;
 }
