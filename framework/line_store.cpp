@@ -4,14 +4,74 @@
 
 namespace framework {
 
+namespace {
+
+// Traffic lines are mostly runs of " XX" (a space and two upper-case hexadecimal digits). Such a
+// run is kept as the escape byte, a count and the byte values: UTF-8 never uses 0xFF.
+constexpr uint8_t kHexRun = 0xFF;
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool HexPairAt(const QByteArray& utf8, qsizetype i) {
+  return i + 2 < utf8.size() && utf8[i] == ' ' && HexDigit(utf8[i + 1]) >= 0 &&
+         HexDigit(utf8[i + 2]) >= 0;
+}
+
+}  // namespace
+
+QByteArray LineStore::Pack(const QString& line) {
+  const QByteArray utf8 = line.toUtf8();
+  QByteArray packed;
+  packed.reserve(utf8.size());
+  for (qsizetype i = 0; i < utf8.size();) {
+    if (!HexPairAt(utf8, i)) {
+      packed += utf8[i++];
+      continue;
+    }
+    const qsizetype countAt = packed.size() + 1;
+    packed += char(kHexRun);
+    packed += char(0);
+    uint8_t count = 0;
+    for (; count < 255 && HexPairAt(utf8, i); ++count, i += 3)
+      packed += char(HexDigit(utf8[i + 1]) << 4 | HexDigit(utf8[i + 2]));
+    packed[countAt] = char(count);
+  }
+  return packed;
+}
+
+QString LineStore::Unpack(const char* data, size_t size) {
+  static const char digits[] = "0123456789ABCDEF";
+  QByteArray utf8;
+  utf8.reserve(static_cast<qsizetype>(size) * 3);
+  for (size_t i = 0; i < size;) {
+    if (uint8_t(data[i]) != kHexRun || i + 1 >= size) {
+      utf8 += data[i++];
+      continue;
+    }
+    const size_t count = std::min<size_t>(uint8_t(data[i + 1]), size - i - 2);
+    for (size_t k = 0; k < count; ++k) {
+      const uint8_t byte = uint8_t(data[i + 2 + k]);
+      utf8 += ' ';
+      utf8 += digits[byte >> 4];
+      utf8 += digits[byte & 0xF];
+    }
+    i += 2 + count;
+  }
+  return QString::fromUtf8(utf8);
+}
+
 QString LineStore::Chunk::Line(size_t i) const {
   const uint32_t begin = starts[i];
   const uint32_t end = i + 1 < starts.size() ? starts[i + 1] : static_cast<uint32_t>(bytes.size());
-  return QString::fromUtf8(bytes.data() + begin, end - begin);
+  return Unpack(bytes.data() + begin, end - begin);
 }
 
 void LineStore::Append(const QString& line) {
-  const QByteArray utf8 = line.toUtf8();
+  const QByteArray utf8 = Pack(line);
   const size_t size = static_cast<size_t>(utf8.size());
   if (chunks_.empty() || chunks_.back().bytes.size() + size > chunks_.back().bytes.capacity()) {
     chunks_.emplace_back();

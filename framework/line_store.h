@@ -1,8 +1,10 @@
-// Text lines kept compactly: UTF-8 in 64 KiB chunks, a start offset per line. Lines are only
+// Text lines kept compactly: UTF-8 in 64 KiB chunks, a start offset per line, runs of
+// hexadecimal bytes (" 01 03 FD") as the bytes themselves. Lines are only
 // added at the end and dropped at the front, so a chunk is freed once its last line has gone,
 // and a store kept at its limit reuses the same memory over and over.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -25,6 +27,10 @@ class LineStore {
   void ForEach(int64_t first, int64_t last, const std::function<void(const QString&)>& visit) const;
   // Bytes held, for the memory figures.
   size_t Capacity() const;
+
+  // The stored form of a line, and back.
+  static QByteArray Pack(const QString& line);
+  static QString Unpack(const char* data, size_t size);
 
  private:
   struct Chunk {
