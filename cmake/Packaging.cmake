@@ -18,13 +18,7 @@ install(FILES ${ZT_PACKAGING_DIR}/zt-modbus-k.svg
 install(FILES ${ZT_PACKAGING_DIR}/skins/README
         DESTINATION ${CMAKE_INSTALL_DATADIR}/zt-modbus-k/skins)
 
-# Translation catalogues are read from <prefix>/share/locale/<language>/LC_MESSAGES/ when the
-# program runs from <prefix>/bin. Compiled catalogues kept in locale/ go there.
-if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/locale)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/locale/
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/locale
-          FILES_MATCHING PATTERN "*.mo")
-endif()
+# Translation catalogues (cmake/Catalogues.cmake) install to <prefix>/share/locale.
 
 set(CPACK_PACKAGE_NAME zt-modbus-k)
 set(CPACK_PACKAGE_VENDOR "ZT Modbus K developers")
