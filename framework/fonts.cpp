@@ -10,17 +10,19 @@ QStringList ProgramFontFamilies() {
 }
 
 void RegisterFontSubstitutes() {
-  // The CJK face goes last in every list so that Chinese captions find their glyphs.
+  // The CJK face goes last in every list so that Chinese captions find their glyphs. The fixed
+  // fonts fall back to the same face as the others, not to its monospaced sibling: Chinese
+  // glyphs are full width in both, and a second face of the same file costs another 3 MB the
+  // first time a Chinese text (a CRC error line) reaches the monitor.
   const QString cjk = QStringLiteral("WenQuanYi Micro Hei");
-  const QString cjkMono = QStringLiteral("WenQuanYi Micro Hei Mono");
   const QString sans = QStringLiteral("DejaVu Sans");
   const QString mono = QStringLiteral("DejaVu Sans Mono");
   const QStringList families = ProgramFontFamilies();
   QFont::insertSubstitutions(families[0], {sans, cjk});
   QFont::insertSubstitutions(families[1], {cjk, sans});
   QFont::insertSubstitutions(families[2], {cjk, sans});
-  QFont::insertSubstitutions(families[3], {mono, cjkMono});
-  QFont::insertSubstitutions(families[4], {mono, cjkMono});
+  QFont::insertSubstitutions(families[3], {mono, cjk});
+  QFont::insertSubstitutions(families[4], {mono, cjk});
 }
 
 }  // namespace framework
