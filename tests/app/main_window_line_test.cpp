@@ -8,9 +8,9 @@
 #include "instruments/seven_segment_display.h"
 #include "platform/registry.h"
 #include "skin/button.h"
+#include "child_process.h"
 #include "wait.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,30 +24,29 @@ namespace {
 class Simulator {
  public:
   explicit Simulator(const QString& link, QStringList extra = {}) {
-    process.start(QStringLiteral(SLAVE_SIM),
-                  QStringList{"--link", link, "--slaves", "1-10", "--fixed"} + extra);
-    ready = process.waitForStarted(5000) && WaitFor("ready");
+    ready = process.Start(QStringLiteral(SLAVE_SIM),
+                          QStringList{"--link", link, "--slaves", "1-10", "--fixed"} + extra) &&
+            WaitFor("ready");
   }
   ~Simulator() {
-    process.write("quit\n");
-    if (!process.waitForFinished(3000)) process.kill();
+    process.Write("quit\n");
+    if (!process.WaitForExit(3000)) process.Kill();
   }
   bool Command(const QString& command) {
-    process.write((command + u'\n').toUtf8());
+    process.Write((command + u'\n').toUtf8());
     return WaitFor("ok");
   }
   bool WaitFor(const char* word) {
     for (int i = 0; i < 100; ++i) {
-      output += process.readAllStandardOutput();
+      output += process.ReadOutput(50);
       if (output.contains(word)) {
         output.clear();
         return true;
       }
-      process.waitForReadyRead(50);
     }
     return false;
   }
-  QProcess process;
+  testing_support::ChildProcess process;
   QByteArray output;
   bool ready = false;
 };

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include "child_process.h"
 #include "mo_builder.h"
 #include "qt_printers.h"
 
@@ -19,24 +19,16 @@ const QByteArray signature = QByteArrayLiteral("6637DB2E-62E1-4A60-AC19-C2386704
 // The probe's output lines: language, built-in error, then one per lookup.
 QStringList RunProbe(const QString& program, const QByteArray& lang, const QStringList& lookups,
                      const QString& lcAll = QString()) {
-  QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("LANG", QString::fromLatin1(lang));
-  environment.remove("LC_MESSAGES");
-  if (lcAll.isEmpty())
-    environment.remove("LC_ALL");
-  else
-    environment.insert("LC_ALL", lcAll);
-  process.setProcessEnvironment(environment);
-  process.start(program, lookups);
-  if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit ||
-      process.exitCode() != 0)
-    return {QStringLiteral("probe did not end normally")};
-  return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+  const QStringList environment = {"LANG=" + QString::fromLatin1(lang), "LC_MESSAGES",
+                                   lcAll.isEmpty() ? QStringLiteral("LC_ALL") : "LC_ALL=" + lcAll};
+  const auto probe = testing_support::RunProgram(program, lookups, 10000, environment);
+  if (!probe.finished || probe.exitCode != 0) return {QStringLiteral("probe did not end normally")};
+  return QString::fromUtf8(probe.out).split('\n', Qt::SkipEmptyParts);
 }
 
 int Pack(const QStringList& arguments) {
-  return QProcess::execute(QStringLiteral(I18N_PACK_TOOL), arguments);
+  const auto tool = testing_support::RunProgram(QStringLiteral(I18N_PACK_TOOL), arguments);
+  return tool.finished ? tool.exitCode : -2;
 }
 
 // A copy of the plain probe in a folder of its own.

@@ -2,10 +2,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include "child_process.h"
 #include "skin/ui_style.h"
 
 using namespace skin;
@@ -94,10 +94,9 @@ TEST(Artwork, BlueGlassHasAMagentaMarginAndRoundedCornersAndPressesDown) {
 
 TEST(Artwork, TheGeneratorReproducesTheCommittedBitmaps) {
   QTemporaryDir out;
-  QProcess generator;
-  generator.start(ZT_SKIN_ARTWORK, {out.path()});
-  ASSERT_TRUE(generator.waitForFinished(30000));
-  ASSERT_EQ(generator.exitCode(), 0) << generator.readAllStandardError().toStdString();
+  const auto generator = testing_support::RunProgram(ZT_SKIN_ARTWORK, {out.path()});
+  ASSERT_TRUE(generator.finished);
+  ASSERT_EQ(generator.exitCode, 0) << generator.err.toStdString();
   const QStringList written = QDir(out.path()).entryList({"*.bmp"}, QDir::Files);
   EXPECT_EQ(written.size(), SkinResourceNames().size());
   for (const QString& file : written) {

@@ -4,10 +4,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include "child_process.h"
 #include "skin/button.h"
 #include "skin/file_theme.h"
 #include "skin/theme_file_writer.h"
@@ -94,10 +94,10 @@ TEST_F(ThemeFiles, AFileWrittenByTheToolRoundTripsAllKeys) {
   }
   values.close();
   const QString output = dir_.filePath("all.skn");
-  QProcess tool;
-  tool.start(ZT_THEME_WRITER, {bitmaps.path(), values.fileName(), output});
-  ASSERT_TRUE(tool.waitForFinished(10000));
-  ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+  const auto tool =
+      testing_support::RunProgram(ZT_THEME_WRITER, {bitmaps.path(), values.fileName(), output});
+  ASSERT_TRUE(tool.finished);
+  ASSERT_EQ(tool.exitCode, 0) << tool.err.toStdString();
 
   TsuiFileTheme theme;
   theme.SetThemeFile(output);
@@ -131,11 +131,11 @@ TEST_F(ThemeFiles, AFileWrittenByTheToolRoundTripsAllKeys) {
 TEST_F(ThemeFiles, TheToolRefusesBadValuesClearly) {
   QDir().mkpath(dir_.filePath("bitmaps"));
   const QString values = Write("bad.txt", "FormMinWidthInt = wide\n");
-  QProcess tool;
-  tool.start(ZT_THEME_WRITER, {dir_.filePath("bitmaps"), values, dir_.filePath("x.skn")});
-  ASSERT_TRUE(tool.waitForFinished(10000));
-  EXPECT_EQ(tool.exitCode(), 1);
-  EXPECT_TRUE(tool.readAllStandardError().contains("bad.txt:1"));
+  const auto tool = testing_support::RunProgram(
+      ZT_THEME_WRITER, {dir_.filePath("bitmaps"), values, dir_.filePath("x.skn")});
+  ASSERT_TRUE(tool.finished);
+  EXPECT_EQ(tool.exitCode, 1);
+  EXPECT_TRUE(tool.err.contains("bad.txt:1"));
   EXPECT_FALSE(QFile::exists(dir_.filePath("x.skn")));
 }
 
