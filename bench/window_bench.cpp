@@ -68,6 +68,21 @@ void BM_RepaintAfterOneAnswer(benchmark::State& state) {
 }
 BENCHMARK(BM_RepaintAfterOneAnswer)->Unit(benchmark::kMicrosecond);
 
+// The monitor's repaint ten times a second: the lines of 100 ms of polling and one refresh.
+void BM_MonitorRefresh(benchmark::State& state) {
+  Window window;
+  int n = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < 17; ++i) {
+      window.form->mm1->Append(QStringLiteral("Tx-07:045> 01 03 00 00 00 03 05 CB"));
+      window.form->mm1->Append(QStringLiteral("Rx-07:081> %1 03 06 00 01 00 02 00 03 FD 74").arg(n++ % 100));
+    }
+    window.form->mm1->Refresh();
+    QCoreApplication::processEvents();
+  }
+}
+BENCHMARK(BM_MonitorRefresh)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
