@@ -44,12 +44,12 @@ void TTimer::UpdateTimer() {
   const bool running = enabled_ && interval_ > 0;
   if (fd_ >= 0) {
     // Arming anew (or disarming) also drops expiries not yet taken: the countdown starts over.
-    itimerspec spec{};
+    itimerspec due{};
     if (running) {
-      spec.it_value = {interval_ / 1000, (interval_ % 1000) * 1'000'000L};
-      spec.it_interval = spec.it_value;
+      due.it_value = {interval_ / 1000, (interval_ % 1000) * 1'000'000L};
+      due.it_interval = due.it_value;
     }
-    timerfd_settime(fd_, 0, &spec, nullptr);
+    timerfd_settime(fd_, 0, &due, nullptr);
     return;
   }
   if (timerId_) {
