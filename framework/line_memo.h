@@ -34,8 +34,6 @@ class TLineMemo : public QAbstractScrollArea {
   QString SelectedText() const;
   void SelectAll();
   void CopySelection() const;
-  // Lines held in memory, in bytes.
-  size_t StoreCapacity() const { return store_.Capacity(); }
   // Brings the scroll bars and the view up to date at once instead of at the next repaint.
   void Refresh();
 
