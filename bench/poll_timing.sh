@@ -30,13 +30,13 @@ zt_wait_ready "$work/sim.out" || { echo "simulator not ready"; exit 1; }
 
 export XDG_CONFIG_HOME="$work/config" WORK="$work" SECONDS_RUN="$seconds" SLAVES="$slaves"
 xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+  source "$ZT_LINE_SH"
   build/bin/zt-modbus-k & app=$!
-  for _ in $(seq 100); do wid=$(xdotool search --name "ZT_DEZAVA" 2>/dev/null | head -1) && [ -n "$wid" ] && break; sleep 0.1; done
+  wid=$(zt_find_window) || { echo "no window"; kill $app; exit 1; }
   sleep 1
-  xdotool mousemove --window $wid 400 46 click 1 key ctrl+a type "$SLAVES"
-  xdotool key --window $wid Return
+  zt_set_slaves $wid "$SLAVES"
   sleep 0.3
-  xdotool mousemove --window $wid 188 44 click 1
+  zt_click $wid start
   sleep 2
   ticks=$(getconf CLK_TCK)
   read -r _ _ _ _ _ _ _ _ _ _ _ _ _ u0 s0 _ < /proc/$app/stat

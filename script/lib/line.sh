@@ -21,3 +21,34 @@ zt_wait_ready() {
   done
   return 1
 }
+
+# Driving the program's window under Xvfb. The shell that xvfb-run starts sources this file
+# again through ZT_LINE_SH (functions do not pass through xvfb-run's own shell).
+export ZT_LINE_SH="$(realpath "${BASH_SOURCE[0]}")"
+
+# zt_find_window: prints the main window's id once it is shown (10 s at most).
+zt_find_window() {
+  local wid
+  for _ in $(seq 100); do
+    wid=$(xdotool search --name "ZT_DEZAVA" 2>/dev/null | head -1)
+    [ -n "$wid" ] && { echo "$wid"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# zt_click WID BUTTON: presses settings, start or stop (the buttons' centres in the window).
+zt_click() {
+  case $2 in
+    settings) xdotool mousemove --window "$1" 72 44 click 1 ;;
+    start) xdotool mousemove --window "$1" 188 44 click 1 ;;
+    stop) xdotool mousemove --window "$1" 304 44 click 1 ;;
+    *) echo "zt_click: no button $2" >&2; return 2 ;;
+  esac
+}
+
+# zt_set_slaves WID COUNT: types the slave count and confirms it with Enter.
+zt_set_slaves() {
+  xdotool mousemove --window "$1" 400 46 click 1 key ctrl+a type "$2"
+  xdotool key --window "$1" Return
+}

@@ -24,17 +24,12 @@ zt_wait_ready "$work/sim.out" || { echo "simulator not ready"; exit 1; }
 
 export XDG_CONFIG_HOME="$work/config" WORK="$work" PROGRAM="$program"
 xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+  source "$ZT_LINE_SH"
   set -u
   "$PROGRAM" & app=$!
-  wid=""
-  for _ in $(seq 100); do
-    wid=$(xdotool search --name "ZT_DEZAVA_K55_V1.0" 2>/dev/null | head -1) && [ -n "$wid" ] && break
-    sleep 0.1
-  done
-  [ -n "$wid" ] || { echo "no window"; kill $app; exit 1; }
+  wid=$(zt_find_window) || { echo "no window"; kill $app; exit 1; }
   sleep 1
-  # The start button: 97 x 41 at (140, 24) in the window.
-  xdotool mousemove --window "$wid" 188 44 click 1
+  zt_click "$wid" start
   for _ in $(seq 100); do grep -q " RX 01 03 00 00 00 03 05 CB" "$WORK/sim.log" && break; sleep 0.1; done
   sleep 0.5
   kill -TERM $app
