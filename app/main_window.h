@@ -7,7 +7,6 @@
 
 #include "framework/line_memo.h"
 #include <QStringList>
-#include <QTimer>
 #include <QString>
 #include <QWidget>
 

@@ -124,12 +124,14 @@ RunResult RunProgram(const QString& program, const QStringList& arguments, int t
   CloseFd(err.read);
   if (timedOut) kill(pid, SIGKILL);
   result.exitCode = Reap(pid, timedOut ? 5000 : std::max(timeoutMs - int(clock.elapsed()), 1000));
+  // Its output closed but it did not end in time: it counts as not finished.
   if (result.exitCode == -2) {
+    timedOut = true;
     kill(pid, SIGKILL);
     Reap(pid, 5000);
     result.exitCode = -1;
   }
-  result.finished = !timedOut && result.exitCode != -2;
+  result.finished = !timedOut;
   return result;
 }
 
