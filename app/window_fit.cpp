@@ -1,6 +1,9 @@
 #include "app/window_fit.h"
 
+#include <QtGlobal>
+
 #include <algorithm>
+#include <cstdio>
 
 namespace app {
 
@@ -20,6 +23,17 @@ QRect FitWindow(QSize designed, const QRect& available, const QMargins& frame, i
   const int left = available.left() + std::max(0, (available.width() - frameWidth) / 2);
   const int top = available.top() + std::max(0, (available.height() - frameHeight) / 2);
   return {left + frame.left(), top + frame.top(), width, height};
+}
+
+void DropShrinkingScaleFactor() {
+  bool number = false;
+  const double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&number);
+  if (!number || factor >= 1) return;
+  std::fprintf(stderr,
+               "zt-modbus-k: QT_SCALE_FACTOR=%g is below 1, which Qt cannot draw; using 1 (the "
+               "window scrolls where the screen is too small)\n",
+               factor);
+  qunsetenv("QT_SCALE_FACTOR");
 }
 
 }  // namespace app

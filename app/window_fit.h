@@ -13,4 +13,9 @@ namespace app {
 // (`scrollBar` pixels) that the cut direction brings.
 QRect FitWindow(QSize designed, const QRect& available, const QMargins& frame, int scrollBar);
 
+// Qt draws widgets wrongly under a global scale factor below 1 (unpainted black blocks, text
+// at full size): such a QT_SCALE_FACTOR is dropped with a warning before the application
+// object exists, and the window scrolls on a screen that cannot hold it instead.
+void DropShrinkingScaleFactor();
+
 }  // namespace app

@@ -97,6 +97,17 @@ TEST_F(Screen, EveryCommandCanBeReachedAndClicked) {
   }
 }
 
+TEST_F(Screen, TabBringsTheNextFieldIntoView) {
+  form->intgrtpt2->SetValue(10);
+  form->btn1Click(form->btn1);
+  form->FindComponent<skin::TsuiButton>(QStringLiteral("btnA4D2"))->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QWidget* next = QApplication::focusWidget();
+  ASSERT_EQ(next->objectName(), QStringLiteral("intgrtptA5D0"));  // the far column
+  EXPECT_TRUE(form->ClientArea()->geometry().contains(
+      QRect(next->mapTo(form.get(), QPoint()), next->size())));
+}
+
 TEST_F(Screen, TheStatusBarIsShownOnTheBottomEdge) {
   const QRect onScreen(form->stat1->mapToGlobal(QPoint()), form->stat1->size());
   EXPECT_TRUE(Available().contains(onScreen));
@@ -115,7 +126,7 @@ TEST_F(Screen, TheStatusBarIsShownOnTheBottomEdge) {
 }
 
 // The placement itself, for screens the suite does not run on.
-TEST(FitWindow, CentresWhatFitsAndCutsWhatDoesNot) {
+TEST(Placement, CentresWhatFitsAndCutsWhatDoesNot) {
   const QSize designed(1782, 788);
   // A screen that holds the window: centred, unchanged.
   EXPECT_EQ(FitWindow(designed, {0, 0, 1920, 1080}, {}, 16), QRect(69, 146, 1782, 788));
@@ -133,6 +144,22 @@ TEST(FitWindow, CentresWhatFitsAndCutsWhatDoesNot) {
   EXPECT_GE(tiny.width(), 1);
   EXPECT_GE(tiny.height(), 1);
   EXPECT_GE(tiny.left() - 4, 0);
+}
+
+TEST(Placement, ScaleFactorsBelowOneAreDropped) {
+  const QByteArray before = qgetenv("QT_SCALE_FACTOR");
+  for (const char* shrinking : {"0.75", "0", "-2"}) {
+    qputenv("QT_SCALE_FACTOR", shrinking);
+    DropShrinkingScaleFactor();
+    EXPECT_FALSE(qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) << shrinking;
+  }
+  for (const char* kept : {"1", "1.25", "2", "big"}) {
+    qputenv("QT_SCALE_FACTOR", kept);
+    DropShrinkingScaleFactor();
+    EXPECT_EQ(qgetenv("QT_SCALE_FACTOR"), QByteArray(kept));
+  }
+  if (before.isNull()) qunsetenv("QT_SCALE_FACTOR");
+  else qputenv("QT_SCALE_FACTOR", before);
 }
 
 }  // namespace
