@@ -108,14 +108,15 @@ void TForm1::FitToScreen() {
   if (!where) return;
   const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
   const int bar = client_->verticalScrollBar()->sizeHint().width();
-  const QRect place = FitWindow({ClientWidth, ClientHeight}, where->availableGeometry(), frame, bar);
+  const QRect place =
+      FitWindow({ClientWidth, ClientHeight}, where->availableGeometry(), frame, bar);
   resize(place.size());
   move(place.topLeft() - QPoint(frame.left(), frame.top()));  // a window moves by its frame
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  PlaceClientArea();
+  framework::Guard([this] { PlaceClientArea(); });
 }
 
 // The frame is known once the window is shown: fit again if it does not fit.
@@ -125,7 +126,8 @@ void TForm1::showEvent(QShowEvent* event) {
   shown_ = true;
   QTimer::singleShot(0, this, [this] {
     QScreen* where = screen();
-    if (where && !where->availableGeometry().contains(frameGeometry())) FitToScreen();
+    if (where && !where->availableGeometry().contains(frameGeometry()))
+      framework::Guard([this] { FitToScreen(); });
   });
 }
 

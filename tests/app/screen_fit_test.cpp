@@ -47,8 +47,9 @@ class Screen : public ::testing::Test {
     form->ClientArea()->ensureWidgetVisible(control, 0, 0);
     QApplication::processEvents();
     const QRect inView(control->mapTo(form.get(), QPoint()), control->size());
-    ASSERT_TRUE(form->ClientArea()->geometry().contains(inView)) << control->objectName().toStdString();
-    ASSERT_EQ(form->childAt(inView.center()), control) << control->objectName().toStdString();
+    const std::string name = control->objectName().toStdString();
+    ASSERT_TRUE(form->ClientArea()->geometry().contains(inView)) << name;
+    ASSERT_EQ(form->childAt(inView.center()), control) << name;
     ASSERT_TRUE(Available().contains(inView.translated(form->mapToGlobal(QPoint()))));
     QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, inView.center());
   }
