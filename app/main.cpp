@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/status_bar.h"
+#include "app/window_fit.h"
 #include "framework/fonts.h"
 #include "i18n/builtin_catalogues.h"
 #include "i18n/gnugettext.h"
@@ -110,6 +111,7 @@ void WriteCounts(const QString& path, const app::TForm1& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  app::DropShrinkingScaleFactor();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ZT_MODBUS_K"));
   QCommandLineParser options;

@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 
 #include "app/status_bar.h"
+#include "app/window_fit.h"
 #include "framework/guard.h"
 #include "framework/tcolor.h"
 #include "instruments/integer_output.h"
@@ -11,11 +12,29 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QIcon>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWindow>
 
 namespace app {
 
 using instruments::TiIntegerOutput;
+
+namespace {
+
+// The program's icon at every size the build rendered it.
+QIcon WindowIcon() {
+  QIcon icon;
+  const QDir icons(QStringLiteral(":/icons"));
+  for (const QString& name : icons.entryList(QDir::Files)) icon.addFile(icons.filePath(name));
+  return icon;
+}
+
+}  // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form1"));
@@ -27,8 +46,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   face.setColor(QPalette::Window, framework::ColorToQColor(framework::clBtnFace));
   setPalette(face);
   setAutoFillBackground(true);
+  setWindowIcon(WindowIcon());
+  // Task bars on Wayland find the icon through the installed desktop entry.
+  QGuiApplication::setDesktopFileName(QStringLiteral("zt-modbus-k"));
   setMinimumSize(270, 50);
-  resize(1782, 788);
+  resize(ClientWidth, ClientHeight);
   CreateComponents();
   WireHandlers();
   framework::Guard([this] { FormCreate(); });
@@ -63,8 +85,7 @@ void TForm1::WireHandlers() {
 }
 
 void TForm1::FormCreate() {
-  if (QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  FitToScreen();
   ComPort->RestoreSettings(serial::ssRegistry, SettingsPath);
   SlaveCount = 1;
 }
@@ -78,6 +99,36 @@ void TForm1::FormClose() {
     framework::ShowException(e);
   }
   ComPort->ClosePort();
+}
+
+// Centred on the screen and inside its available area; a screen too small for the designed
+// client gets a smaller window whose client area scrolls.
+void TForm1::FitToScreen() {
+  QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!where) return;
+  const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  const int bar = client_->verticalScrollBar()->sizeHint().width();
+  const QRect place =
+      FitWindow({ClientWidth, ClientHeight}, where->availableGeometry(), frame, bar);
+  resize(place.size());
+  move(place.topLeft() - QPoint(frame.left(), frame.top()));  // a window moves by its frame
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  framework::Guard([this] { PlaceClientArea(); });
+}
+
+// The frame is known once the window is shown: fit again if it does not fit.
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  QTimer::singleShot(0, this, [this] {
+    QScreen* where = screen();
+    if (where && !where->availableGeometry().contains(frameGeometry()))
+      framework::Guard([this] { FitToScreen(); });
+  });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QWidget>
 
+class QScrollArea;
+
 namespace instruments {
 class TiIntegerOutput;
 class TiLabel;
@@ -57,6 +59,14 @@ class TForm1 : public QWidget {
   int WriteValue = 0;
   int SlaveCount = 0;
 
+  // The designed client area, and the status bar's height on the window's bottom edge.
+  static constexpr int ClientWidth = 1782;
+  static constexpr int ClientHeight = 788;
+  static constexpr int StatusHeight = 19;
+  // The components above the status bar live in this area; it scrolls when the window is
+  // smaller than the designed client.
+  QScrollArea* ClientArea() const { return client_; }
+
   // Finds a component of this window by name.
   template <typename T>
   T* FindComponent(const QString& name) const {
@@ -83,8 +93,13 @@ class TForm1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  void CreateClientArea();
+  void PlaceClientArea();
+  void FitToScreen();
   void CreateComponents();
   void CreateSlavePanel(int n);
   void WireHandlers();
@@ -94,6 +109,9 @@ class TForm1 : public QWidget {
   QWidget* ActiveControl() const;
   void ShowAnswer();
   bool closing_ = false;
+  bool shown_ = false;
+  QScrollArea* client_ = nullptr;
+  QWidget* page_ = nullptr;  // the scrolled page that holds the designed components
 };
 
 // The poll cycle's module state.

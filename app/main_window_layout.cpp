@@ -12,6 +12,7 @@
 
 #include <QFont>
 #include <QLabel>
+#include <QScrollArea>
 
 namespace app {
 
@@ -61,20 +62,38 @@ TiIntegerOutput* MakeEntry(QWidget* parent, const QString& name, const QRect& pl
 
 }  // namespace
 
+// The components sit on a page of the designed size above the status bar; the page scrolls
+// only when the window is smaller, so at full size every position is the designed one.
+void TForm1::CreateClientArea() {
+  client_ = new QScrollArea(this);
+  client_->setFrameShape(QFrame::NoFrame);
+  client_->setFocusPolicy(Qt::NoFocus);
+  page_ = new QWidget;
+  page_->setFixedSize(ClientWidth, ClientHeight - StatusHeight);
+  page_->setAutoFillBackground(true);
+  client_->setWidget(page_);
+}
+
+void TForm1::PlaceClientArea() {
+  client_->setGeometry(0, 0, width(), height() - StatusHeight);
+  stat1->setGeometry(0, height() - StatusHeight, width(), StatusHeight);
+}
+
 void TForm1::CreateComponents() {
+  CreateClientArea();
   const QString song = QStringLiteral("宋体");
   const QString yahei = QStringLiteral("微软雅黑");
 
-  suiButton1 = MakeButton(this, QStringLiteral("suiButton1"), {24, 24, 97, 41},
+  suiButton1 = MakeButton(page_, QStringLiteral("suiButton1"), {24, 24, 97, 41},
                           QStringLiteral("串口设置"));
   suiButton1->setFont(PixelFont(song, 21, false));
-  suiButton2 = MakeButton(this, QStringLiteral("suiButton2"), {140, 24, 97, 41},
+  suiButton2 = MakeButton(page_, QStringLiteral("suiButton2"), {140, 24, 97, 41},
                           QStringLiteral("开始"));
   suiButton2->SetDefault(true);
-  suiButton3 = MakeButton(this, QStringLiteral("suiButton3"), {256, 24, 97, 41},
+  suiButton3 = MakeButton(page_, QStringLiteral("suiButton3"), {256, 24, 97, 41},
                           QStringLiteral("停止"));
 
-  sgrpbx11 = new TsuiGroupBox(this);
+  sgrpbx11 = new TsuiGroupBox(page_);
   sgrpbx11->setObjectName(QStringLiteral("sgrpbx11"));
   sgrpbx11->setGeometry(368, 0, 185, 73);
   sgrpbx11->SetUIStyle(skin::DeepBlue);
@@ -83,23 +102,23 @@ void TForm1::CreateComponents() {
   intgrtpt2 = MakeEntry(sgrpbx11, QStringLiteral("intgrtpt2"), {8, 31, 65, 31}, 1, 1, 10, true);
   btn1 = MakeButton(sgrpbx11, QStringLiteral("btn1"), {80, 26, 97, 41}, QStringLiteral("确定"));
 
-  ilbl1 = new TiLabel(this);
+  ilbl1 = new TiLabel(page_);
   ilbl1->setObjectName(QStringLiteral("ilbl1"));
   ilbl1->setGeometry(1208, 8, 34, 20);
   ilbl1->SetCaption(QStringLiteral("地址"));
   ilbl1->setVisible(false);
-  intgrtpt1 = MakeEntry(this, QStringLiteral("intgrtpt1"), {1200, 32, 57, 32}, 1, 1, 127, false);
+  intgrtpt1 = MakeEntry(page_, QStringLiteral("intgrtpt1"), {1200, 32, 57, 32}, 1, 1, 127, false);
   intgrtpt1->setVisible(false);
 
   for (int n = 1; n <= 10; ++n) CreateSlavePanel(n);
 
-  ilbl4 = new TiLabel(this);
+  ilbl4 = new TiLabel(page_);
   ilbl4->setObjectName(QStringLiteral("ilbl4"));
   ilbl4->setGeometry(16, 448, 102, 20);
   SetFont(ilbl4->Font(), QStringLiteral("MS Sans Serif"), 16, true);
   ilbl4->SetCaption(QStringLiteral("串口数据监视"));
 
-  mm1 = new framework::TLineMemo(this);
+  mm1 = new framework::TLineMemo(page_);
   mm1->setObjectName(QStringLiteral("mm1"));
   mm1->setGeometry(16, 472, 1753, 281);
   mm1->setFont(PixelFont(QStringLiteral("Fixedsys"), 21, false));
@@ -110,12 +129,12 @@ void TForm1::CreateComponents() {
 
   stat1 = new TStatusBar(this);
   stat1->setObjectName(QStringLiteral("stat1"));
-  stat1->setGeometry(0, 788 - 19, 1782, 19);
   stat1->AddPanel(25, QStringLiteral("Tx="));
   stat1->AddPanel(50, QStringLiteral("0"));
   stat1->AddPanel(25, QStringLiteral("Er="));
   stat1->AddPanel(50, QStringLiteral("0"));
   stat1->AddPanel(50, QString());
+  PlaceClientArea();
 
   ComPort = new serial::TComPort(this);
   ComPort->setObjectName(QStringLiteral("ComPort"));
@@ -134,7 +153,7 @@ void TForm1::CreateComponents() {
 
 void TForm1::CreateSlavePanel(int n) {
   const int left[] = {16, 368, 720, 1072, 1424};
-  auto box = new TsuiGroupBox(this);
+  auto box = new TsuiGroupBox(page_);
   box->setObjectName(QStringLiteral("sgrpbx%1").arg(n));
   box->setGeometry(left[(n - 1) % 5], n <= 5 ? 96 : 264, 345, 161);
   box->SetUIStyle(n == 2 ? skin::DeepBlue : skin::BlueGlass);

@@ -132,6 +132,15 @@ TEST_F(Window, ComponentsStandWhereTheyAreDesigned) {
   form->grab().save(QDir::temp().filePath(QStringLiteral("zt-main-window.png")));
 }
 
+TEST_F(Window, CarriesTheProgramIconAtTaskBarSizes) {
+  const QList<QSize> sizes = form->windowIcon().availableSizes();
+  for (const int size : {16, 32, 48, 256}) EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+  // The picture itself, not an empty or blank square.
+  const QImage small = form->windowIcon().pixmap(16).toImage();
+  EXPECT_EQ(small.size(), QSize(16, 16));
+  EXPECT_NE(small.pixel(8, 8), small.pixel(0, 0));
+}
+
 TEST_F(Window, PollsTheSlavesInTurnAndShowsTheirAnswers) {
   Start();
   EXPECT_TRUE(form->ComPort->Connected());
