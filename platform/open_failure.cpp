@@ -159,8 +159,9 @@ std::string WhatToDoWhenDenied(const std::string& path) {
     return "当前程序已有 " + groupName + " 组的权限，系统仍然拒绝，可能是安全策略所限。";
   if (UserListedInGroup(node.st_gid))
     return "当前用户已在 " + groupName + " 组中，但本次登录尚未生效：请注销并重新登录。";
-  return "该设备属于 " + groupName + " 组，当前用户必须加入该组：sudo usermod -aG " + groupName +
-         " $USER，然后注销并重新登录。";
+  return "该设备属于 " + groupName +
+         " 组，当前用户必须加入该组，然后注销并重新登录：\nsudo usermod -aG " + groupName +
+         " $USER";
 }
 
 std::string WhatItIs(const std::string& path) {
@@ -197,9 +198,9 @@ std::string Describe(const std::string& portName, const OpenFailure& failure) {
       const std::string holders = Holders(path);
       if (holders.empty())
         return path + " 正被其他程序占用" + said +
-               "，无法查明是哪个程序（可能属于其他用户）。\n请关闭其他使用串口的程序后再试。";
-      return path + " 正被其他程序占用" + said + "：" + holders +
-             "。\n请先关闭该程序，再按“开始”。";
+               "。\n无法查明是哪个程序（可能属于其他用户）；请关闭其他使用串口的程序后再试。";
+      return path + " 正被其他程序占用" + said + "。\n占用它的是" + holders +
+             "；请先关闭该程序，再按“开始”。";
     }
     case Kind::Other:
       break;

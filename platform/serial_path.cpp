@@ -133,7 +133,8 @@ int OpenSerialLine(const std::string& portName, OpenFailure& failure) {
   // TIOCEXCL does not stop root; the lock stops everybody who asks for it the way we do.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int why = errno;
-    if (why == EWOULDBLOCK) return refuse(fail(Kind::Busy, ERROR_ACCESS_DENIED, why));
+    // The lock's "resource temporarily unavailable" would tell an operator nothing.
+    if (why == EWOULDBLOCK) return refuse(fail(Kind::Busy, ERROR_ACCESS_DENIED, 0));
     return refuse(failWithErrno(why));
   }
   SetExclusive(fd, true);

@@ -189,7 +189,7 @@ TEST_F(AsNobody, NotInTheGroupTellsWhichGroupToJoin) {
   EXPECT_EQ(answer.substr(0, 2), "5\n") << answer;
   EXPECT_NE(answer.find("没有权限打开 " + pty.SlavePath()), std::string::npos) << answer;
   EXPECT_NE(answer.find("该设备属于 dialout 组"), std::string::npos) << answer;
-  EXPECT_NE(answer.find("sudo usermod -aG dialout $USER，然后注销并重新登录"), std::string::npos)
+  EXPECT_NE(answer.find("然后注销并重新登录：\nsudo usermod -aG dialout $USER"), std::string::npos)
       << answer;
 }
 
