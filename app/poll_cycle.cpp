@@ -2,6 +2,7 @@
 // the receive event that collects and shows the answer.
 #include "app/main_window.h"
 #include "app/modbus_frames.h"
+#include "app/open_failure_message.h"
 #include "app/status_bar.h"
 #include "instruments/integer_output.h"
 #include "instruments/led/ab_led.h"
@@ -61,7 +62,7 @@ void TForm1::suiButton2Click(QObject*) {
     stat1->SetPanelText(3, QStringLiteral("0"));
     stat1->SetPanelText(4, ComPort->Port() + QStringLiteral(" | "));
   } catch (...) {
-    framework::ShowMessage(QStringLiteral("串口打开失败，串口号可能不存在，请检查设置"));
+    framework::ShowMessage(OpenFailureMessage(std::current_exception()));
   }
 }
 

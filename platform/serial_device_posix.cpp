@@ -500,15 +500,16 @@ void PosixSerialDevice::CheckCounters() {
 }  // namespace detail
 
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& portName) {
-  uint32_t error = ERROR_SUCCESS;
-  const int fd = detail::OpenSerialLine(portName, error);
+  detail::OpenFailure failure;
+  const int fd = detail::OpenSerialLine(portName, failure);
   if (fd < 0) {
-    SetLastError(error);
+    SetLastError(failure.error);
+    SetLastErrorReason(detail::OpenFailureReason(portName, failure));
     return nullptr;
   }
   const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd < 0) {
-    error = Win32ErrorFromErrno(errno);
+    const uint32_t error = Win32ErrorFromErrno(errno);
     detail::CloseSerialLine(fd);
     SetLastError(error);
     return nullptr;

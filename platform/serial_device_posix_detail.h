@@ -22,9 +22,21 @@ bool IsSerialLineDevice(unsigned major, unsigned minor, std::string_view driverT
 // The same against this machine's table.
 bool IsSerialLineDevice(unsigned major, unsigned minor);
 
+// What kept a port name from opening, as far as the open saw it.
+struct OpenFailure {
+  enum class Kind { NoName, Missing, NotSerial, Denied, Busy, Other };
+  Kind kind = Kind::Other;
+  uint32_t error = ERROR_SUCCESS;  // the Win32 number, what callers report
+  int sysError = 0;                // errno of the call that failed; 0 when we refused the file
+  std::string path;                // the file the name stands for
+};
+
 // Opens the terminal a port name stands for, exclusively and in raw mode. Returns the
-// descriptor, or -1 with the Win32 error in `error`. Nothing but a serial line is ever opened.
-int OpenSerialLine(const std::string& portName, uint32_t& error);
+// descriptor, or -1 and what went wrong. Nothing but a serial line is ever opened.
+int OpenSerialLine(const std::string& portName, OpenFailure& failure);
+// The failure in the operator's words, several lines of UTF-8: what the system said, who holds
+// the line or which group may use it, and what to do.
+std::string OpenFailureReason(const std::string& portName, const OpenFailure& failure);
 // Gives up exclusive use and closes.
 void CloseSerialLine(int fd);
 

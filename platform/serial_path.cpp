@@ -91,41 +91,57 @@ bool IsSerialLineDevice(unsigned major, unsigned minor) {
   return IsSerialLineDevice(major, minor, text.str());
 }
 
-int OpenSerialLine(const std::string& portName, uint32_t& error) {
-  const std::string path = SerialDevicePath(portName);
+int OpenSerialLine(const std::string& portName, OpenFailure& failure) {
+  using Kind = OpenFailure::Kind;
+  failure = OpenFailure{};
+  failure.path = SerialDevicePath(portName);
+  auto fail = [&failure](Kind kind, uint32_t error, int sysError) {
+    failure.kind = kind;
+    failure.error = error;
+    failure.sysError = sysError;
+    return -1;
+  };
+  auto failWithErrno = [&fail](int sysError) {
+    Kind kind = Kind::Other;
+    if (sysError == EACCES || sysError == EPERM) kind = Kind::Denied;
+    if (sysError == EBUSY) kind = Kind::Busy;  // another program set the terminal exclusive
+    if (Win32ErrorFromErrno(sysError) == ERROR_FILE_NOT_FOUND) kind = Kind::Missing;
+    return fail(kind, Win32ErrorFromErrno(sysError), sysError);
+  };
+  const std::string& path = failure.path;
+  if (path.empty()) return fail(Kind::NoName, ERROR_FILE_NOT_FOUND, 0);
   struct stat named {};
   // Decided on the name alone, before any open(): opening some files has effects of its own
   // (a FIFO blocks, a watchdog arms).
-  if (path.empty() || stat(path.c_str(), &named) != 0) {
-    error = !path.empty() && errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-    return -1;
+  if (stat(path.c_str(), &named) != 0) {
+    const int why = errno;
+    if (why == EACCES) return fail(Kind::Denied, ERROR_ACCESS_DENIED, why);
+    return fail(Kind::Missing, ERROR_FILE_NOT_FOUND, why);
   }
-  if (!S_ISCHR(named.st_mode) || !IsSerialLineDevice(major(named.st_rdev), minor(named.st_rdev))) {
-    error = ERROR_FILE_NOT_FOUND;
-    return -1;
-  }
+  if (!S_ISCHR(named.st_mode) || !IsSerialLineDevice(major(named.st_rdev), minor(named.st_rdev)))
+    return fail(Kind::NotSerial, ERROR_FILE_NOT_FOUND, 0);
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = Win32ErrorFromErrno(errno);
-    return -1;
-  }
-  auto refuse = [fd, &error](uint32_t why) {
-    error = why;
+  if (fd < 0) return failWithErrno(errno);
+  auto refuse = [fd](int result) {
     close(fd);
-    return -1;
+    return result;
   };
   // The name may have been swapped for another file since it was checked.
   struct stat opened {};
   if (fstat(fd, &opened) != 0 || opened.st_rdev != named.st_rdev || !isatty(fd))
-    return refuse(ERROR_FILE_NOT_FOUND);
+    return refuse(fail(Kind::NotSerial, ERROR_FILE_NOT_FOUND, 0));
   // TIOCEXCL does not stop root; the lock stops everybody who asks for it the way we do.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0)
-    return refuse(errno == EWOULDBLOCK ? ERROR_ACCESS_DENIED : Win32ErrorFromErrno(errno));
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int why = errno;
+    // The lock's "resource temporarily unavailable" would tell an operator nothing.
+    if (why == EWOULDBLOCK) return refuse(fail(Kind::Busy, ERROR_ACCESS_DENIED, 0));
+    return refuse(failWithErrno(why));
+  }
   SetExclusive(fd, true);
   if (!SetRawMode(fd)) {
-    const uint32_t why = Win32ErrorFromErrno(errno);
+    const int why = errno;
     SetExclusive(fd, false);
-    return refuse(why);
+    return refuse(failWithErrno(why));
   }
   return fd;
 }

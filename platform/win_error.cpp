@@ -1,16 +1,25 @@
 #include "platform/win_error.h"
 
 #include <cerrno>
+#include <utility>
 
 namespace platform {
 
 namespace {
 thread_local uint32_t lastError = 0;
-}
+thread_local std::string lastReason;
+}  // namespace
 
 uint32_t GetLastError() { return lastError; }
 
-void SetLastError(uint32_t error) { lastError = error; }
+void SetLastError(uint32_t error) {
+  lastError = error;
+  lastReason.clear();
+}
+
+std::string GetLastErrorReason() { return lastReason; }
+
+void SetLastErrorReason(std::string reason) { lastReason = std::move(reason); }
 
 uint32_t Win32ErrorFromErrno(int err) {
   switch (err) {

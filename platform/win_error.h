@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -18,7 +19,14 @@ inline constexpr uint32_t ERROR_IO_INCOMPLETE = 996;
 inline constexpr uint32_t ERROR_IO_PENDING = 997;
 
 uint32_t GetLastError();
+// Also forgets the reason below: a reason always belongs to the error set with it.
 void SetLastError(uint32_t error);
+
+// Why the last error happened, in the operator's words (UTF-8, one or more lines), where the
+// failing call could find out more than the number says; empty otherwise. Per thread, like the
+// last error. Opening a serial device records one on every failure.
+std::string GetLastErrorReason();
+void SetLastErrorReason(std::string reason);
 
 // Maps an errno value to the Win32 number that means the same: a missing device 2, access
 // denied or busy 5, a bad descriptor 6, an invalid argument 87, anything else 31.

@@ -17,6 +17,9 @@ class EComPort : public framework::Exception {
 
   int SystemErrorCode;
   int PortErrorCode;
+  // Why, in the operator's words, where the system told more than the number (a failed open:
+  // see platform::GetLastErrorReason); empty otherwise. Not part of the message.
+  QString Reason;
 };
 
 // The message table entry of a code, as it stands after start-up (empty outside 1..23).

@@ -9,7 +9,12 @@ using framework::Raise;
 
 void TCustomComPort::OpenDevice() {
   std::unique_ptr<platform::SerialDevice> device = opener_(port_.toStdString());
-  if (!device) throw EComPort(1, int(platform::GetLastError()));
+  if (!device) {
+    const QString reason = QString::fromStdString(platform::GetLastErrorReason());
+    EComPort error(1, int(platform::GetLastError()));
+    error.Reason = reason;
+    throw error;
+  }
   device_ = std::move(device);
 }
 
