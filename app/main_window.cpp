@@ -1,6 +1,7 @@
 // Window creation and closing, and the operator's commands.
 #include "app/main_window.h"
 
+#include "app/line_watch.h"
 #include "app/status_bar.h"
 #include "framework/guard.h"
 #include "framework/tcolor.h"
@@ -30,6 +31,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setMinimumSize(270, 50);
   resize(1782, 788);
   CreateComponents();
+  lineWatch_ = std::make_unique<TLineWatch>(*this);
   WireHandlers();
   framework::Guard([this] { FormCreate(); });
 }
@@ -38,6 +40,7 @@ TForm1::~TForm1() {
   // The port goes first, while the panels its answers are shown on still exist.
   tmr1->SetEnabled(false);
   ComPort->OnRxChar = nullptr;
+  ComPort->OnLineLost = nullptr;
   framework::Guard([this] { ComPort->ClosePort(); });
 }
 
@@ -59,6 +62,7 @@ void TForm1::WireHandlers() {
     }
   }
   ComPort->OnRxChar = [this](QObject* s, int count) { ComPortRxChar(s, count); };
+  ComPort->OnLineLost = [this](QObject*) { lineWatch_->LineLost(); };
   tmr1->OnTimer = [this](QObject* s) { tmr1Timer(s); };
 }
 

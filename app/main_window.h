@@ -7,6 +7,7 @@
 
 #include "framework/line_memo.h"
 #include <QStringList>
+#include <memory>
 #include <QString>
 #include <QWidget>
 
@@ -23,6 +24,7 @@ class TsuiGroupBox;
 
 namespace app {
 
+class TLineWatch;
 class TStatusBar;
 
 // Where the port settings are kept (the port's name is the last key).
@@ -94,6 +96,8 @@ class TForm1 : public QWidget {
   QWidget* ActiveControl() const;
   void ShowAnswer();
   bool closing_ = false;
+  friend class TLineWatch;
+  std::unique_ptr<TLineWatch> lineWatch_;
 };
 
 // The poll cycle's module state.
