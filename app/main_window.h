@@ -7,9 +7,10 @@
 
 #include "framework/line_memo.h"
 #include <QStringList>
-#include <memory>
 #include <QString>
 #include <QWidget>
+
+#include <memory>
 
 namespace instruments {
 class TiIntegerOutput;
