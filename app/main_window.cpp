@@ -1,6 +1,7 @@
 // Window creation and closing, and the operator's commands.
 #include "app/main_window.h"
 
+#include "app/line_watch.h"
 #include "app/status_bar.h"
 #include "app/window_fit.h"
 #include "framework/guard.h"
@@ -52,6 +53,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setMinimumSize(270, 50);
   resize(ClientWidth, ClientHeight);
   CreateComponents();
+  lineWatch_ = std::make_unique<TLineWatch>(*this);
   WireHandlers();
   framework::Guard([this] { FormCreate(); });
 }
@@ -60,6 +62,7 @@ TForm1::~TForm1() {
   // The port goes first, while the panels its answers are shown on still exist.
   tmr1->SetEnabled(false);
   ComPort->OnRxChar = nullptr;
+  ComPort->OnLineLost = nullptr;
   framework::Guard([this] { ComPort->ClosePort(); });
 }
 
@@ -81,6 +84,7 @@ void TForm1::WireHandlers() {
     }
   }
   ComPort->OnRxChar = [this](QObject* s, int count) { ComPortRxChar(s, count); };
+  ComPort->OnLineLost = [this](QObject*) { lineWatch_->LineLost(); };
   tmr1->OnTimer = [this](QObject* s) { tmr1Timer(s); };
 }
 

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 class QScrollArea;
+#include <memory>
 
 namespace instruments {
 class TiIntegerOutput;
@@ -25,6 +26,7 @@ class TsuiGroupBox;
 
 namespace app {
 
+class TLineWatch;
 class TStatusBar;
 
 // Where the port settings are kept (the port's name is the last key).
@@ -112,6 +114,8 @@ class TForm1 : public QWidget {
   bool shown_ = false;
   QScrollArea* client_ = nullptr;
   QWidget* page_ = nullptr;  // the scrolled page that holds the designed components
+  friend class TLineWatch;
+  std::unique_ptr<TLineWatch> lineWatch_;
 };
 
 // The poll cycle's module state.

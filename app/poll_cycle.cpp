@@ -1,5 +1,6 @@
 // The poll cycle: start, stop, the timer tick that closes one request and sends the next, and
 // the receive event that collects and shows the answer.
+#include "app/line_watch.h"
 #include "app/main_window.h"
 #include "app/modbus_frames.h"
 #include "app/open_failure_message.h"
@@ -99,6 +100,8 @@ void TForm1::tmr1Timer(QObject*) {
     tmr1->SetEnabled(false);
     return;
   }
+  // With the line gone nothing is sent until it is back (line_watch.h).
+  if (lineWatch_->Holding()) return;
   const int address = intgrtpt1->Value();
   intgrtpt1->SetValue(address < SlaveCount ? address + 1 : 1);
   if (PendingWrite == 2) {

@@ -12,6 +12,7 @@ struct RecordingLine::State {
   std::map<std::string, std::pair<uint32_t, int>> failures;
   bool open = false;
   bool hungUp = false;
+  bool absent = false;
   std::deque<uint8_t> input;
   std::vector<uint8_t> written;
   uint32_t inputSize = 4096;
@@ -240,6 +241,12 @@ class RecordingSerialDevice : public SerialDevice {
     return true;
   }
 
+  // A query of ours, not a Win32 call: not recorded, so that call orders read as Win32's.
+  bool LineGone() override {
+    std::lock_guard<std::mutex> guard(s_->lock);
+    return s_->hungUp;
+  }
+
  private:
   std::shared_ptr<RecordingLine::State> s_;
 };
@@ -320,11 +327,28 @@ void RecordingLine::HangUp() {
   state_->Raise(EV_ERR);
 }
 
+void RecordingLine::Unplug() {
+  {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    state_->absent = true;
+  }
+  HangUp();
+}
+
+void RecordingLine::PlugIn() {
+  std::lock_guard<std::mutex> guard(state_->lock);
+  state_->absent = false;
+}
+
 SerialOpener RecordingLine::Opener() {
   std::shared_ptr<State> state = state_;
   return [state](const std::string& name) -> std::unique_ptr<SerialDevice> {
     std::lock_guard<std::mutex> guard(state->lock);
     if (state->Record("CreateFile", name)) return nullptr;
+    if (state->absent) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return nullptr;
+    }
     if (state->open) {
       SetLastError(ERROR_ACCESS_DENIED);
       return nullptr;

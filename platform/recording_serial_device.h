@@ -44,6 +44,10 @@ class RecordingLine {
   std::vector<uint8_t> TakeWritten();
   // The line vanishes: reads of an empty queue and writes fail with ERROR_GEN_FAILURE.
   void HangUp();
+  // The device goes away altogether: the open one hangs up, and opening fails with
+  // ERROR_FILE_NOT_FOUND until it is plugged in again.
+  void Unplug();
+  void PlugIn();
 
   // Opening a device fails with ERROR_ACCESS_DENIED while another is open on this line.
   SerialOpener Opener();

@@ -137,6 +137,11 @@ class SerialDevice {
   virtual bool ClearCommError(uint32_t* errors, COMSTAT* stat) = 0;
   virtual bool GetCommModemStatus(uint32_t* status) = 0;
   virtual bool PurgeComm(uint32_t flags) = 0;
+
+  // Not a Win32 call: whether the line has gone away under the open device (the far end of a
+  // pseudo-terminal closed, an adapter pulled). Once gone it stays gone; only opening the name
+  // again can bring the line back.
+  virtual bool LineGone() { return false; }
 };
 
 // Opens a serial device by port name with exclusive access (CreateFile on "\\.\" + name).

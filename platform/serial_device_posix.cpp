@@ -265,6 +265,11 @@ bool PosixSerialDevice::PurgeComm(uint32_t flags) {
   return true;
 }
 
+bool PosixSerialDevice::LineGone() {
+  std::lock_guard<std::mutex> lock(m_);
+  return core_.HungUp();
+}
+
 // Driver lines that Linux has no handshake for stay raised while the handshake is asked for.
 void PosixSerialDevice::ApplyControlLines(const DCB& dcb) {
   SetDtr(fd_, (dcb.Flags & dcb_DtrControlMask) != 0);

@@ -115,6 +115,7 @@ class PosixSerialDevice final : public SerialDevice {
   bool ClearCommError(uint32_t* errors, COMSTAT* stat) override;
   bool GetCommModemStatus(uint32_t* status) override;
   bool PurgeComm(uint32_t flags) override;
+  bool LineGone() override;
 
  private:
   struct WriteOp {

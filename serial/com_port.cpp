@@ -26,6 +26,7 @@ TCustomComPort::~TCustomComPort() {
   OnRxBuf = nullptr;
   OnCTSChange = OnDSRChange = OnRLSDChange = nullptr;
   OnError = nullptr;
+  OnLineLost = nullptr;
   try {
     ClosePort();
   } catch (...) {

@@ -103,6 +103,9 @@ class TCustomComPort : public QObject {
   int QueuedInput();
   TComErrors LineErrors();
   TModemSignals ModemSignals();
+  // Whether the open device has lost its line (the far end closed, the adapter pulled); false
+  // while closed. Only closing and opening again can bring the line back.
+  bool LineLost() const;
 
   int BeginSend(const void* buffer, int count, TTransfer* transfer);
   int BeginReceive(void* buffer, int count, TTransfer* transfer);
@@ -135,6 +138,10 @@ class TCustomComPort : public QObject {
   framework::TNotifyEvent OnRxFlag;
   TComErrorEvent OnError;
   framework::TNotifyEvent OnRx80Full;
+  // Not a line event of the device: the line went away under the open port. Raised once per
+  // opening by the event thread, after the events that came before it and in the same way;
+  // a handler may close the port.
+  framework::TNotifyEvent OnLineLost;
 
  protected:
   virtual void SaveToRegistry(TRegistry& registry);
@@ -160,6 +167,7 @@ class TCustomComPort : public QObject {
   virtual void DoError(TComErrors Errors);
   virtual void DoRLSDChange(bool OnOff);
   virtual void DoRx80Full();
+  virtual void DoLineLost();
 
   virtual void ApplyLineSettings();
   virtual void ApplyTimeoutSettings();
@@ -181,6 +189,7 @@ class TCustomComPort : public QObject {
   void StopEventThread();
   void DispatchEvents(TComEvents batch);
   void DispatchEvent(TComEvent event);
+  void DispatchLineLost();
   void ReportModemLine(TModemSignal line);
 
   bool connected_ = false;

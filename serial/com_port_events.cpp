@@ -3,9 +3,29 @@
 #include "serial/com_port.h"
 #include "serial/com_thread.h"
 
+#include <utility>
+
 namespace serial {
 
 using framework::Raise;
+
+namespace {
+
+// Marks the port as inside a delivery the event thread waits for, so that a handler that
+// closes the port does not wait for that thread (com_port.cpp, StopEventThread).
+class DispatchScope {
+ public:
+  explicit DispatchScope(bool& flag) : flag_(flag), outer_(std::exchange(flag, true)) {}
+  ~DispatchScope() { flag_ = outer_; }
+  DispatchScope(const DispatchScope&) = delete;
+  DispatchScope& operator=(const DispatchScope&) = delete;
+
+ private:
+  bool& flag_;
+  bool outer_;
+};
+
+}  // namespace
 
 void TCustomComPort::OpenDevice() {
   std::unique_ptr<platform::SerialDevice> device = opener_(port_.toStdString());
@@ -109,19 +129,19 @@ TModemSignals TCustomComPort::ModemSignals() {
 }
 
 void TCustomComPort::DispatchEvents(TComEvents batch) {
-  const bool outer = dispatching_;
-  dispatching_ = true;
-  try {
-    for (TComEvent event : DispatchOrder) {
-      if (!connected_) break;  // a handler closed the port: nothing more to deliver
-      if (batch.Contains(event)) DispatchEvent(event);
-    }
-  } catch (...) {
-    dispatching_ = outer;
-    throw;
+  DispatchScope scope(dispatching_);
+  for (TComEvent event : DispatchOrder) {
+    if (!connected_) break;  // a handler closed the port: nothing more to deliver
+    if (batch.Contains(event)) DispatchEvent(event);
   }
-  dispatching_ = outer;
 }
+
+void TCustomComPort::DispatchLineLost() {
+  DispatchScope scope(dispatching_);
+  if (connected_) DoLineLost();
+}
+
+bool TCustomComPort::LineLost() const { return device_ && device_->LineGone(); }
 
 void TCustomComPort::DispatchEvent(TComEvent event) {
   switch (event) {
@@ -173,5 +193,6 @@ void TCustomComPort::DoDSRChange(bool OnOff) { Raise(OnDSRChange, this, OnOff); 
 void TCustomComPort::DoError(TComErrors Errors) { Raise(OnError, this, Errors); }
 void TCustomComPort::DoRLSDChange(bool OnOff) { Raise(OnRLSDChange, this, OnOff); }
 void TCustomComPort::DoRx80Full() { Raise(OnRx80Full, this); }
+void TCustomComPort::DoLineLost() { Raise(OnLineLost, this); }
 
 }  // namespace serial

@@ -87,6 +87,7 @@ void TComThread::Run() {
         events_ = MaskToEvents(mask);
         DeliverEvents();
       }
+      ReportLineLost();
     }
   } catch (...) {
     // A handler's exception ends delivery; the port stays open.
@@ -114,6 +115,18 @@ void TComThread::DeliverEvents() {
       port_->DispatchEvents(events_);
       break;
   }
+}
+
+// Told once, after what the line brought before it went; a port being closed hears no more.
+// It goes through the GUI thread's synchronize queue with either GUI sync method: posted after
+// the batch's messages, it is also handled after them.
+void TComThread::ReportLineLost() {
+  if (lineLostReported_ || stopEvent_.IsSet() || !device_->LineGone()) return;
+  lineLostReported_ = true;
+  if (port_->SyncMethod() == smNone)
+    port_->DispatchLineLost();
+  else
+    framework::Synchronize([this] { port_->DispatchLineLost(); });
 }
 
 void TComThread::SendEventMessages() {

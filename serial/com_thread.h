@@ -37,6 +37,7 @@ class TComThread {
   void WaitForEvents();
   void DeliverEvents();
   void SendEventMessages();
+  void ReportLineLost();
 
   TCustomComPort* port_;
   // Shared with the port, so that the device outlives a thread that is still finishing.
@@ -46,6 +47,7 @@ class TComThread {
   std::atomic<bool> released_{false};
   std::thread thread_;
   TComEvents events_;  // the last batch
+  bool lineLostReported_ = false;
 };
 
 // smWindowSync: events arrive on the GUI thread as messages to this object, one per event.

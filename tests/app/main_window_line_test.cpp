@@ -11,7 +11,10 @@
 #include "child_process.h"
 #include "wait.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +23,16 @@ using testing_support::ProcessFor;
 using testing_support::ProcessUntil;
 
 namespace {
+
+const QString kGone = QStringLiteral("串口已断开");
+const QString kBack = QStringLiteral("串口已恢复");
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 class Simulator {
  public:
@@ -77,6 +90,9 @@ class OnTheLine : public ::testing::Test {
     return form->FindComponent<instruments::TiSevenSegmentInteger>(
                     QStringLiteral("isvnsgmntntgrA%1D%2").arg(a).arg(k))
         ->Value();
+  }
+  int Lines(const QString& text) const {
+    return int(form->mm1->Text().split(u'\n').filter(text).size());
   }
   bool Lit(int a) const {
     return form->FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(a))->Checked();
@@ -140,19 +156,79 @@ TEST_F(OnTheLine, FaultsOnTheLineNeitherStopNorFreezeThePolling) {
   EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(OnTheLine, AVanishedLineCountsErrorsUntilStopped) {
+// The far end goes away while a request waits for its answer, and a new one is made later
+// under the same link name.
+TEST_F(OnTheLine, ALostLineIsToldAtOnceWaitedForQuietlyAndResumedUnderTheSameName) {
   auto sim = std::make_unique<Simulator>(link);
   ASSERT_TRUE(sim->ready);
   OpenWindow(2);
   ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= 4; }, 10000));
-  sim.reset();  // the line is gone
-  const int errors = Count(3);
-  ASSERT_TRUE(ProcessUntil([&] { return Count(3) >= errors + 3; }, 5000));
+  ASSERT_TRUE(sim->Command(QStringLiteral("silent 1-10")));
+  const int before = Count(1);
+  ASSERT_TRUE(ProcessUntil([&] { return Count(1) > before; }, 2000));
+  const int sent = Count(1), errors = Count(3);
+  sim.reset();
+  // Told by the port before the waiting request's time-out.
+  ASSERT_TRUE(ProcessUntil([&] { return Lines(kGone) == 1; }, 2000));
+  EXPECT_EQ(Count(3), errors);
+  EXPECT_TRUE(form->stat1->PanelText(4).endsWith(QStringLiteral("串口已断开，等待重新连接")));
+  ASSERT_TRUE(ProcessUntil([&] { return Count(3) == errors + 1; }, 2000));
+
+  const double cpu = CpuSeconds();
+  ProcessFor(1500);
+  EXPECT_LT(CpuSeconds() - cpu, 0.15) << "nothing may spin while the line is gone";
+  EXPECT_EQ(Count(1), sent);
+  EXPECT_EQ(Count(3), errors + 1);
+  EXPECT_EQ(Lines(kGone), 1);
+  EXPECT_FALSE(form->ComPort->Connected());
+
+  sim = std::make_unique<Simulator>(link);
+  ASSERT_TRUE(sim->ready);
+  QElapsedTimer back;
+  back.start();
+  ASSERT_TRUE(ProcessUntil([&] { return Lines(kBack) == 1; }, 3000));
+  EXPECT_LT(back.elapsed(), 1000);
+  ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= sent + 6 && Lit(1) && Lit(2); }, 5000));
+  EXPECT_EQ(Count(3), errors + 1);
+  EXPECT_EQ(form->stat1->PanelText(4), link + QStringLiteral(" | "));
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(OnTheLine, AStopWhileTheLineIsGoneHoldsAndTheWindowClosesAtAnyMoment) {
+  auto sim = std::make_unique<Simulator>(link);
+  ASSERT_TRUE(sim->ready);
+  OpenWindow(1);
+  ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= 2; }, 10000));
+  sim.reset();
+  ASSERT_TRUE(ProcessUntil([&] { return Lines(kGone) == 1; }, 2000));
   form->suiButton3Click(form->suiButton3);
-  ASSERT_TRUE(ProcessUntil([&] { return !form->ComPort->Connected(); }, 3000));
-  // Starting again on the missing line says so and stays idle.
+  ASSERT_TRUE(ProcessUntil([&] { return !form->tmr1->Enabled(); }, 2000));
+  const int sent = Count(1);
+  sim = std::make_unique<Simulator>(link);
+  ASSERT_TRUE(sim->ready);
+  ProcessFor(1000);
+  EXPECT_EQ(Lines(kBack), 0);
+  EXPECT_FALSE(form->ComPort->Connected());
+  EXPECT_EQ(Count(1), sent);
+
+  // Started by hand, it polls again from the start.
   form->suiButton2Click(form->suiButton2);
-  ASSERT_EQ(messages.size(), 1);
-  EXPECT_TRUE(messages[0].startsWith(QStringLiteral("串口打开失败，串口号可能不存在，请检查设置\n")));
-  EXPECT_FALSE(Polling);
+  ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= 2 && Lit(1); }, 5000));
+  EXPECT_EQ(Lines(kBack), 0);
+
+  // The window closes right as the loss is told, and while the name is being tried again.
+  for (int wait : {0, 700}) {
+    if (!sim) sim = std::make_unique<Simulator>(link);
+    if (!form) OpenWindow(1);
+    ASSERT_TRUE(ProcessUntil([&] { return Count(1) >= 2; }, 5000));
+    sim.reset();
+    ASSERT_TRUE(ProcessUntil([&] { return Lines(kGone) == 1; }, 2000));
+    ProcessFor(wait);
+    QElapsedTimer closing;
+    closing.start();
+    EXPECT_TRUE(form->close());
+    form.reset();
+    EXPECT_LT(closing.elapsed(), 500) << wait;
+  }
+  EXPECT_TRUE(messages.isEmpty());
 }

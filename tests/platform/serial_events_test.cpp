@@ -140,6 +140,7 @@ TEST_F(SerialEvents, AHungUpLineKeepsWhatCameThenFailsAndStaysQuiet) {
   ASSERT_TRUE(device_->ReadFile(buffer, 4, &read, &op.ov));
   ASSERT_FALSE(device_->ReadFile(buffer, 16, nullptr, &op.ov)) << "waits for 16 bytes";
 
+  EXPECT_FALSE(device_->LineGone());
   pty_.CloseMaster();
   ASSERT_TRUE(op.Signalled(2s));
   EXPECT_TRUE(device_->GetOverlappedResult(&op.ov, &read, false)) << "it got the queued bytes";
@@ -148,6 +149,7 @@ TEST_F(SerialEvents, AHungUpLineKeepsWhatCameThenFailsAndStaysQuiet) {
   uint32_t errors = 0, modem = 1, mask = 0;
   ASSERT_TRUE(device_->ClearCommError(&errors, nullptr));
   EXPECT_EQ(errors, CE_IOE);
+  EXPECT_TRUE(device_->LineGone());
 
   Overlapped wait;
   StartWait(mask, wait);

@@ -249,3 +249,47 @@ TEST_F(Delivery, DestroyingAnOpenPortStopsEverything) {
   EXPECT_FALSE(line.DeviceOpen());
   ProcessFor(20);
 }
+
+TEST_F(Delivery, ALostLineIsToldOnceAfterTheEventsBeforeIt) {
+  for (TSyncMethod method : {smThreadSync, smWindowSync, smNone}) {
+    port.SetSyncMethod(method);
+    std::atomic<bool> lostOnGui{false};
+    port.OnRxChar = [&](QObject*, int) { Log("rxchar"); };
+    port.OnError = [&](QObject*, TComErrors e) { Log(e.Contains(ceIO) ? "error io" : "error"); };
+    port.OnLineLost = [&](QObject* sender) {
+      EXPECT_EQ(sender, &port);
+      lostOnGui = framework::IsGuiThread();
+      Log("lost");
+    };
+    for (int opening = 0; opening < 2; ++opening) {
+      log.clear();
+      port.OpenPort();
+      EXPECT_FALSE(port.LineLost());
+      line.HoldEvents(true);
+      line.Inject({1});
+      line.HangUp();
+      line.HoldEvents(false);
+      ASSERT_TRUE(ProcessUntil([&] { return Logged().contains("lost"); })) << method;
+      line.RaiseEvents(platform::EV_RING | platform::EV_ERR);
+      ProcessFor(40);
+      EXPECT_EQ(Logged(), (QStringList{"error io", "rxchar", "lost"})) << method;
+      EXPECT_EQ(lostOnGui, method != smNone);
+      EXPECT_TRUE(port.LineLost());
+      port.ClosePort();  // once per opening: the next one is told again
+      EXPECT_FALSE(port.LineLost());
+    }
+  }
+  EXPECT_TRUE(reports.isEmpty());
+}
+
+TEST_F(Delivery, AHandlerOfTheLostLineMayCloseThePort) {
+  for (TSyncMethod method : {smThreadSync, smWindowSync}) {
+    port.SetSyncMethod(method);
+    port.OnLineLost = [&](QObject*) { port.ClosePort(); };
+    port.OpenPort();
+    line.HangUp();
+    ASSERT_TRUE(ProcessUntil([&] { return !port.Connected(); })) << method;
+    ASSERT_TRUE(ProcessUntil([&] { return !line.DeviceOpen(); })) << method;
+  }
+  EXPECT_TRUE(reports.isEmpty());
+}

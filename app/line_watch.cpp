@@ -1,0 +1,79 @@
+#include "app/line_watch.h"
+
+#include "app/main_window.h"
+#include "app/status_bar.h"
+
+#include <QMetaObject>
+
+namespace app {
+
+void TLineWatch::LineLost() {
+  // A stop is under way: its tick closes the port and nothing is waited for.
+  if (!Polling) return;
+  Announce();
+  // Not from inside the port's own delivery: the port may be closing already.
+  QMetaObject::invokeMethod(
+      &form_,
+      [this] {
+        if (lost_ && form_.ComPort->Connected() && form_.ComPort->LineLost()) Close();
+      },
+      Qt::QueuedConnection);
+}
+
+bool TLineWatch::Holding() {
+  serial::TComPort& port = *form_.ComPort;
+  if (port.Connected() && !port.LineLost()) {
+    lost_ = false;  // also when the start button has opened it again meanwhile
+    return false;
+  }
+  Announce();
+  // A closed port is tried again from the next tick on, never in the tick that closed it: a
+  // line that opens and drops at once then costs a few lines a second, not a flood.
+  if (port.Connected()) {
+    Close();
+  } else if (Reopen()) {
+    Resume();
+    return false;
+  }
+  // Nothing is outstanding while the line is gone: the waiting ticks count nothing.
+  AnswerState = 100;
+  form_.tmr1->SetInterval(RetryInterval);
+  return true;
+}
+
+void TLineWatch::Announce() {
+  if (lost_) return;
+  lost_ = true;
+  const QString port = form_.ComPort->Port();
+  form_.stat1->SetPanelText(4, port + QStringLiteral(" | 串口已断开，等待重新连接"));
+  form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0,
+                          QStringLiteral(" 串口已断开：%1，等待重新连接").arg(port));
+}
+
+void TLineWatch::Resume() {
+  lost_ = false;
+  const QString port = form_.ComPort->Port();
+  form_.stat1->SetPanelText(4, port + QStringLiteral(" | "));
+  form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0,
+                          QStringLiteral(" 串口已恢复：%1，继续轮询").arg(port));
+}
+
+void TLineWatch::Close() {
+  try {
+    form_.ComPort->ClosePort();
+  } catch (...) {
+    // It stays open and held: nothing is sent into it, and the next tick closes it again.
+  }
+}
+
+// Any failure here only means the line is not back yet.
+bool TLineWatch::Reopen() {
+  try {
+    form_.ComPort->OpenPort();
+  } catch (...) {
+    return false;
+  }
+  return form_.ComPort->Connected() && !form_.ComPort->LineLost();
+}
+
+}  // namespace app
