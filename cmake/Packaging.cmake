@@ -20,9 +20,21 @@ install(FILES ${ZT_PACKAGING_DIR}/skins/README
 
 # Translation catalogues (cmake/Catalogues.cmake) install to <prefix>/share/locale.
 
+# Debian wants the copyright file and the changelog (compressed to the last bit, without a time
+# stamp) in the package's documentation folder.
+install(FILES ${ZT_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZT_PACKAGING_DIR}/changelog)
+file(STRINGS ${ZT_PACKAGING_DIR}/changelog ZT_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT ZT_CHANGELOG_TOP MATCHES "^zt-modbus-k \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog: its newest entry is not version ${PROJECT_VERSION}")
+endif()
+execute_process(COMMAND gzip -9 -n -c ${ZT_PACKAGING_DIR}/changelog
+                OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 set(CPACK_PACKAGE_NAME zt-modbus-k)
 set(CPACK_PACKAGE_VENDOR "ZT Modbus K developers")
-set(CPACK_PACKAGE_CONTACT "ZT Modbus K developers <zt-modbus-k@localhost>")
+set(CPACK_PACKAGE_CONTACT "ZT Modbus K developers <zt-modbus-k@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Modbus RTU master test tool")
 set(CPACK_PACKAGE_DESCRIPTION "A desktop Modbus RTU master for testing slaves on a serial line: it polls
 the slaves with the configured pauses, shows their registers on instruments
