@@ -20,17 +20,26 @@ install(FILES ${ZT_PACKAGING_DIR}/skins/README
 
 # Translation catalogues (cmake/Catalogues.cmake) install to <prefix>/share/locale.
 
-# Debian wants the copyright file and the changelog (compressed to the last bit, without a time
-# stamp) in the package's documentation folder.
+# Debian wants the copyright file in the package's documentation folder, and the changelog and
+# the manual pages compressed to the last bit, without a time stamp.
 install(FILES ${ZT_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZT_PACKAGING_DIR}/changelog)
+function(zt_install_gzipped source destination)
+  get_filename_component(name ${source} NAME)
+  set(packed ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  execute_process(COMMAND gzip -9 -n -c ${source} OUTPUT_FILE ${packed} COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${packed} DESTINATION ${destination})
+endfunction()
+
 file(STRINGS ${ZT_PACKAGING_DIR}/changelog ZT_CHANGELOG_TOP LIMIT_COUNT 1)
 if(NOT ZT_CHANGELOG_TOP MATCHES "^zt-modbus-k \\(${PROJECT_VERSION}\\) ")
   message(FATAL_ERROR "packaging/changelog: its newest entry is not version ${PROJECT_VERSION}")
 endif()
-execute_process(COMMAND gzip -9 -n -c ${ZT_PACKAGING_DIR}/changelog
-                OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
-install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+zt_install_gzipped(${ZT_PACKAGING_DIR}/changelog ${CMAKE_INSTALL_DOCDIR})
+foreach(page zt-modbus-k.1 zt-modbus-slave-sim.1)
+  zt_install_gzipped(${ZT_PACKAGING_DIR}/man/${page} ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 
 set(CPACK_PACKAGE_NAME zt-modbus-k)
 set(CPACK_PACKAGE_VENDOR "ZT Modbus K developers")
