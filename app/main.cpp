@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/options.h"
 #include "app/status_bar.h"
 #include "app/window_fit.h"
 #include "framework/fonts.h"
@@ -8,7 +9,6 @@
 #include "serial/com_setup_dialog.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -111,29 +111,22 @@ void WriteCounts(const QString& path, const app::TForm1& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::variant<app::Options, int> read = app::ReadOptions(argc, argv);
+  if (const int* status = std::get_if<int>(&read)) return *status;
+  const app::Options& options = std::get<app::Options>(read);
+
   app::DropShrinkingScaleFactor();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ZT_MODBUS_K"));
-  QCommandLineParser options;
-  options.setApplicationDescription(QStringLiteral("Modbus RTU slave test tool"));
-  options.addHelpOption();
-  const QCommandLineOption counts(QStringLiteral("counts"),
-                                  QStringLiteral("At exit, write the request (Tx) and unanswered (Er) counts to <file>."),
-                                  QStringLiteral("file"));
-  const QCommandLineOption firstPaint(QStringLiteral("exit-after-first-paint"),
-                                      QStringLiteral("Print the time of the first painted window (microseconds since the epoch) and exit."));
-  options.addOption(counts);
-  options.addOption(firstPaint);
-  options.process(application);
   framework::RegisterFontSubstitutes();
   StartTranslation(application);
   serial::InitComErrorTexts();
 
   app::TForm1 window;
   CloseOnSignals(window);
-  if (options.isSet(firstPaint)) new FirstPaintProbe(window);
+  if (options.exitAfterFirstPaint) new FirstPaintProbe(window);
   window.show();
   const int result = application.exec();
-  if (options.isSet(counts)) WriteCounts(options.value(counts), window);
+  if (options.countsFile) WriteCounts(*options.countsFile, window);
   return result;
 }

@@ -20,9 +20,30 @@ install(FILES ${ZT_PACKAGING_DIR}/skins/README
 
 # Translation catalogues (cmake/Catalogues.cmake) install to <prefix>/share/locale.
 
+# Debian wants the copyright file in the package's documentation folder, and the changelog and
+# the manual pages compressed to the last bit, without a time stamp.
+install(FILES ${ZT_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+function(zt_install_gzipped source destination)
+  get_filename_component(name ${source} NAME)
+  set(packed ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  execute_process(COMMAND gzip -9 -n -c ${source} OUTPUT_FILE ${packed} COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${packed} DESTINATION ${destination})
+endfunction()
+
+file(STRINGS ${ZT_PACKAGING_DIR}/changelog ZT_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT ZT_CHANGELOG_TOP MATCHES "^zt-modbus-k \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog: its newest entry is not version ${PROJECT_VERSION}")
+endif()
+zt_install_gzipped(${ZT_PACKAGING_DIR}/changelog ${CMAKE_INSTALL_DOCDIR})
+foreach(page zt-modbus-k.1 zt-modbus-slave-sim.1)
+  zt_install_gzipped(${ZT_PACKAGING_DIR}/man/${page} ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
 set(CPACK_PACKAGE_NAME zt-modbus-k)
 set(CPACK_PACKAGE_VENDOR "ZT Modbus K developers")
-set(CPACK_PACKAGE_CONTACT "ZT Modbus K developers <zt-modbus-k@localhost>")
+set(CPACK_PACKAGE_CONTACT "ZT Modbus K developers <zt-modbus-k@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Modbus RTU master test tool")
 set(CPACK_PACKAGE_DESCRIPTION "A desktop Modbus RTU master for testing slaves on a serial line: it polls
 the slaves with the configured pauses, shows their registers on instruments

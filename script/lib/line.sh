@@ -52,3 +52,12 @@ zt_set_slaves() {
   xdotool mousemove --window "$1" 400 46 click 1 key ctrl+a type "$2"
   xdotool key --window "$1" Return
 }
+
+# zt_png OUT [xwd options]: saves the display (the whole screen unless xwd is given -id WID) as
+# a PNG picture.
+zt_png() {
+  local out=$1
+  shift
+  [ $# -gt 0 ] || set -- -root
+  xwd -silent "$@" | xwdtopnm 2>/dev/null | pnmtopng >"$out"
+}
