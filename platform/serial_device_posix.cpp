@@ -74,6 +74,8 @@ bool PosixSerialDevice::SetCommState(const DCB& dcb) {
   ApplyControlLines(dcb);
   dcb_ = dcb;
   core_.SetFilters(dcb.Flags & dcb_Null, static_cast<uint8_t>(dcb.EvtChar));
+  marks_.Configure(dcb.Flags & dcb_ParityCheck, dcb.Flags & dcb_ErrorChar,
+                   static_cast<uint8_t>(dcb.ErrorChar));
   flowHold_ = HardwareHandshake(dcb) || (dcb.Flags & dcb_InX);
   Wake();
   return true;
@@ -261,7 +263,10 @@ bool PosixSerialDevice::PurgeComm(uint32_t flags) {
   if (flags & PURGE_TXABORT) AbortWrites(ERROR_OPERATION_ABORTED);
   if (flags & PURGE_RXABORT) core_.AbortReads(ERROR_OPERATION_ABORTED);
   if (!core_.HungUp()) FlushLine(fd_, flags & PURGE_RXCLEAR, flags & PURGE_TXCLEAR);
-  if (flags & PURGE_RXCLEAR) core_.ClearQueue();
+  if (flags & PURGE_RXCLEAR) {
+    core_.ClearQueue();
+    marks_.Reset();
+  }
   return true;
 }
 
@@ -373,7 +378,8 @@ void PosixSerialDevice::DrainInput(Clock::time_point now) {
     if (want == 0) break;
     const ssize_t n = read(fd_, chunk, want);
     if (n > 0) {
-      core_.Receive(chunk, static_cast<size_t>(n), now);
+      const auto bytes = marks_.Decode(chunk, static_cast<size_t>(n));
+      core_.Receive(bytes.data(), bytes.size(), now);
       received = true;
       continue;
     }

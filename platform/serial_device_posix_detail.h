@@ -157,6 +157,7 @@ class PosixSerialDevice final : public SerialDevice {
   DCB dcb_;
   COMMTIMEOUTS timeouts_;
   std::deque<WriteOp> writes_;
+  ParityMarks marks_;
   // With input flow control the kernel throttles the sender once we stop reading, so a full
   // queue leaves bytes in the kernel instead of dropping them.
   bool flowHold_ = false;

@@ -129,8 +129,8 @@ LineFlags EncodeLineFormat(const LineFormat& format, LineFlags current) {
   if (format.stopBits != 0) flags.cflag |= CSTOPB;
   if (format.rtsCtsFlow) flags.cflag |= CRTSCTS;
   flags.ispeed = flags.ospeed = format.baudRate;
-  flags.iflag &= ~(INPCK | IXON | IXOFF);
-  if (format.parityCheck) flags.iflag |= INPCK;
+  flags.iflag &= ~(INPCK | PARMRK | IGNPAR | IXON | IXOFF);
+  if (format.parityCheck) flags.iflag |= INPCK | PARMRK;
   if (format.xonXoffOut) flags.iflag |= IXON;
   if (format.xonXoffIn) flags.iflag |= IXOFF;
   return flags;
@@ -169,6 +169,34 @@ bool ReadLineFormat(int fd, LineFormat& format) {
   format.xonChar = t.c_cc[VSTART];
   format.xoffChar = t.c_cc[VSTOP];
   return true;
+}
+
+std::span<const uint8_t> ParityMarks::Decode(const uint8_t* data, size_t size) {
+  if (!marked_ && state_ == State::Plain) return {data, size};
+  decoded_.clear();
+  for (size_t i = 0; i < size; ++i) {
+    const uint8_t byte = data[i];
+    switch (state_) {
+      case State::Plain:
+        if (marked_ && byte == 0xFF)
+          state_ = State::AfterFF;
+        else
+          decoded_.push_back(byte);
+        break;
+      case State::AfterFF:
+        state_ = byte == 0x00 ? State::AfterMark : State::Plain;
+        // 0xFF 0xFF is a true 0xFF. The kernel sends nothing else after 0xFF; should it, both
+        // bytes go on rather than be lost.
+        if (byte != 0x00) decoded_.push_back(0xFF);
+        if (byte != 0x00 && byte != 0xFF) decoded_.push_back(byte);
+        break;
+      case State::AfterMark:
+        state_ = State::Plain;
+        decoded_.push_back(replace_ ? replaceChar_ : byte);
+        break;
+    }
+  }
+  return decoded_;
 }
 
 bool ReadLineSpeed(int fd, uint32_t& inputSpeed, uint32_t& outputSpeed) {

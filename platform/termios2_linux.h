@@ -4,7 +4,10 @@
 // termios2_linux.cpp sees the kernel's structures. Every call returns false with errno set.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace platform {
 
@@ -33,6 +36,33 @@ bool ApplyLineFormat(int fd, const LineFormat& format);
 // neither data bits nor parity (the kernel forces 8 bits, no parity), so those read back as
 // 8 and none there.
 bool ReadLineFormat(int fd, LineFormat& format);
+
+// With parity checking on, the kernel marks each byte that came with a parity or framing
+// error (PARMRK): 0xFF 0x00 and the byte as received; a true 0xFF arrives doubled. Without the
+// marks it would hand over 0x00 in place of the byte. This takes the marks out again, also
+// across reads, and passes a marked byte on as received or, when one is set, as the
+// replacement character.
+class ParityMarks {
+ public:
+  void Configure(bool marked, bool replace, uint8_t replaceChar) {
+    marked_ = marked;
+    replace_ = replace;
+    replaceChar_ = replaceChar;
+  }
+  // Half a mark from before is of no use after the kernel's buffer was flushed.
+  void Reset() { state_ = State::Plain; }
+  // The bytes as they came from the line: `data` itself while nothing is marked, otherwise
+  // a buffer of this object's that the next call overwrites.
+  std::span<const uint8_t> Decode(const uint8_t* data, size_t size);
+
+ private:
+  enum class State { Plain, AfterFF, AfterMark };
+  bool marked_ = false;
+  bool replace_ = false;
+  uint8_t replaceChar_ = 0;
+  State state_ = State::Plain;
+  std::vector<uint8_t> decoded_;
+};
 
 // The termios words behind a format, as the kernel's own numbers. The two calls above go
 // through these; they are exposed because a pseudo-terminal cannot show all of them.

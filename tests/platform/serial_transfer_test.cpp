@@ -144,17 +144,19 @@ TEST_F(SerialTransfer, AFullQueueDropsAndSaysSo) {
   EXPECT_EQ(errors, 0u) << "reading the errors clears them";
 }
 
-TEST_F(SerialTransfer, DiscardNullDropsZeroBytes) {
+// With parity checked the terminal doubles a true 0xFF (the marks: termios2_flags_test).
+TEST_F(SerialTransfer, DiscardNullAndParityCheckFilterWhatArrives) {
   DCB dcb;
   ASSERT_TRUE(device_->GetCommState(dcb));
-  dcb.Flags |= dcb_Null;
+  dcb.Flags |= dcb_Null | dcb_ParityCheck | dcb_ErrorChar;
+  dcb.ErrorChar = '?';
   ASSERT_TRUE(device_->SetCommState(dcb));
-  pty_.Send(std::string("\0a\0\0b\0", 6));
-  ASSERT_TRUE(WaitFor([&] { return Queued(*device_) == 2; }, 2s));
+  pty_.Send(std::string("\0a\0\0\xff\0b\0", 8));
+  ASSERT_TRUE(WaitFor([&] { return Queued(*device_) == 3; }, 2s));
   uint32_t read = 0;
   Overlapped op;
   ASSERT_TRUE(device_->ReadFile(buffer_, 8, &read, &op.ov));
-  EXPECT_EQ(std::string(buffer_, read), "ab");
+  EXPECT_EQ(std::string(buffer_, read), "a\xff" "b");
 }
 
 // Nobody reads the far end, so the terminal fills up and the rest of a long write waits.

@@ -3,6 +3,8 @@
 #include <asm/termbits.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/termios2_linux.h"
 
 namespace platform {
@@ -36,9 +38,11 @@ TEST(LineFlags, FormatBits) {
 TEST(LineFlags, FlowControlKeepsTheOtherBits) {
   LineFormat format = Format(9600, 8, 0, 0);
   format.rtsCtsFlow = format.xonXoffIn = format.xonXoffOut = format.parityCheck = true;
-  const LineFlags flags = EncodeLineFormat(format, {CLOCAL | CREAD | CS7 | PARENB, IGNBRK, 0, 0});
+  const LineFlags flags =
+      EncodeLineFormat(format, {CLOCAL | CREAD | CS7 | PARENB, IGNBRK | IGNPAR, 0, 0});
   EXPECT_EQ(flags.cflag, uint32_t{CLOCAL | CREAD | CS8 | B9600 | CRTSCTS});
-  EXPECT_EQ(flags.iflag, uint32_t{IGNBRK | INPCK | IXON | IXOFF});
+  // Checked parity marks the bad bytes instead of dropping them or reading them as 0x00.
+  EXPECT_EQ(flags.iflag, uint32_t{IGNBRK | INPCK | PARMRK | IXON | IXOFF});
   EXPECT_EQ(EncodeLineFormat(Format(9600, 8, 0, 0), flags).iflag, uint32_t{IGNBRK});
 }
 
@@ -49,6 +53,46 @@ TEST(LineFlags, DecodeGivesBackWhatWasEncoded) {
         const LineFormat format = Format(baud, bits, parity, 2);
         EXPECT_EQ(DecodeLineFlags(EncodeLineFormat(format, {})), format);
       }
+}
+
+// Marks as the kernel sends them with PARMRK, one read per inner list; '?' replaces when set.
+TEST(ParityMarks, BadBytesComeOutAsReceivedOrReplaced) {
+  using Bytes = std::vector<uint8_t>;
+  struct Case {
+    const char* what;
+    bool marked, replace;
+    std::vector<Bytes> reads;
+    Bytes expected;
+  };
+  const Case cases[] = {
+      {"error byte", true, false, {{'a', 0xFF, 0x00, 'X', 'b'}}, {'a', 'X', 'b'}},
+      {"error byte replaced", true, true, {{'a', 0xFF, 0x00, 'X', 'b'}}, {'a', '?', 'b'}},
+      {"error on a 0xFF", true, false, {{0xFF, 0x00, 0xFF}}, {0xFF}},
+      {"true 0xFF, never replaced", true, true, {{0xFF, 0xFF, 'c', 0xFF, 0xFF}}, {0xFF, 'c', 0xFF}},
+      {"break", true, false, {{0xFF, 0x00, 0x00}}, {0x00}},
+      {"marks split over reads", true, true, {{'a', 0xFF}, {0x00}, {'X', 0xFF}, {0xFF, 'b'}},
+       {'a', '?', 0xFF, 'b'}},
+      {"stray byte after 0xFF kept", true, false, {{0xFF, 'q'}}, {0xFF, 'q'}},
+      {"unchecked line: nothing is a mark", false, true, {{0xFF, 0x00, 'X', 0xFF, 0xFF}},
+       {0xFF, 0x00, 'X', 0xFF, 0xFF}},
+  };
+  for (const Case& c : cases) {
+    ParityMarks marks;
+    marks.Configure(c.marked, c.replace, '?');
+    Bytes out;
+    for (const Bytes& read : c.reads) {
+      const auto bytes = marks.Decode(read.data(), read.size());
+      out.insert(out.end(), bytes.begin(), bytes.end());
+    }
+    EXPECT_EQ(out, c.expected) << c.what;
+  }
+  ParityMarks flushed;
+  flushed.Configure(true, true, '?');
+  const uint8_t half[] = {0xFF, 0x00}, after[] = {'z'};
+  EXPECT_TRUE(flushed.Decode(half, 2).empty());
+  flushed.Reset();
+  const auto z = flushed.Decode(after, 1);
+  EXPECT_EQ(Bytes(z.begin(), z.end()), Bytes{'z'}) << "not a marked byte";
 }
 
 }  // namespace

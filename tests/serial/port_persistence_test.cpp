@@ -266,21 +266,34 @@ TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
     EXPECT_EQ(e.PortErrorCode, 16);
   }
 
+  // Each bad file's exact outcome. A file that cannot be parsed opens no key, so every text
+  // reads as empty; a value of the wrong type fails the restore where it is read.
   const QString bad = dir.filePath(QStringLiteral("bad.reg"));
   platform::SetRegistryFilePath(bad);
-  const QByteArray contents[] = {
-      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n\"Port\"=\"/dev/tt"),
-      QByteArray("\x00\xff\xfe garbage \x01\x02", 12),
-      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n\"Port\"=dword:00000001\n\"BaudRate\"=dword:zz\n"),
-      QByteArray("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\nPort=/dev/ttyS0\n"),
+  const QByteArray head =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n";
+  const struct {
+    QByteArray content;
+    int code;
+    const char* port;
+  } rows[] = {
+      {head + "\"Port\"=\"/dev/tt", 0, ""},
+      {QByteArray("\x00\xff\xfe garbage \x01\x02", 12), 0, ""},
+      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:zz\n", 0, ""},
+      {head + "Port=/dev/ttyS0\n", 0, ""},
+      {head + "\"Port\"=dword:00000001\n", 17, "COM9"},
+      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:00000005\n", 17, "COM3"},
+      {head + "\"Port\"=hex:\n", 0, ""},
+      {head + "\"Port\"=hex(2):43,00,4f,00,4d,00,35,00,00,00\n", 0, "COM5"},
   };
-  for (const QByteArray& content : contents) {
+  for (const auto& row : rows) {
     QFile f(bad);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
+    f.write(row.content);
     f.close();
-    const int code = RestoreError(port, ssRegistry, appPath);
-    EXPECT_TRUE(code == 0 || code == 17) << code;
+    port.SetPort(QStringLiteral("COM9"));
+    EXPECT_EQ(RestoreError(port, ssRegistry, appPath), row.code) << row.content.constData();
+    EXPECT_EQ(port.Port(), QString::fromLatin1(row.port)) << row.content.constData();
     EXPECT_EQ(port.BatchDepth(), 0);
   }
 }
