@@ -33,8 +33,9 @@ void DrawBevel(QPainter& canvas, int left, int top, int right, int bottom, Bevel
       Ring(canvas, left, top, right, bottom, shadow, shadow);
       break;
     case BevelKind::Raised:
-      Ring(canvas, left, top, right, bottom, highlight, darkShadow);
-      Ring(canvas, left + 1, top + 1, right - 1, bottom - 1, light, shadow);
+      // Outer ring light grey, inner ring white: the platform's raised edge.
+      Ring(canvas, left, top, right, bottom, light, darkShadow);
+      Ring(canvas, left + 1, top + 1, right - 1, bottom - 1, highlight, shadow);
       break;
     case BevelKind::Sunken:
       Ring(canvas, left, top, right, bottom, shadow, highlight);

@@ -118,6 +118,51 @@ void TiEditCustom::SetTabStop(bool value) {
   setFocusPolicy(value ? Qt::TabFocus : Qt::NoFocus);
 }
 
+namespace {
+
+// The parent's child controls in the order the focus visits them.
+QList<QWidget*> TabList(const QWidget* parent) {
+  QList<QWidget*> list;
+  for (QWidget* w = parent->nextInFocusChain(); w != parent; w = w->nextInFocusChain())
+    if (w->parentWidget() == parent && !w->isWindow()) list << w;
+  return list;
+}
+
+}  // namespace
+
+int TiEditCustom::TabOrder() const {
+  if (!parentWidget() || isWindow()) return tabOrder_;
+  return int(TabList(parentWidget()).indexOf(this));
+}
+
+void TiEditCustom::SetTabOrder(int value) {
+  if (!parentWidget() || isWindow()) {
+    tabOrder_ = value;
+    return;
+  }
+  tabOrder_ = -1;
+  QList<QWidget*> list = TabList(parentWidget());
+  const int current = int(list.indexOf(this));
+  value = std::min(value, int(list.size()) - 1);
+  if (current < 0 || value < 0 || value == current) return;
+  list.move(current, value);
+  // The platform leaves controls that never take the focus where they are; for the moment of
+  // the move every sibling takes part.
+  QList<Qt::FocusPolicy> policies;
+  for (QWidget* w : list) {
+    policies << w->focusPolicy();
+    if (w->focusPolicy() == Qt::NoFocus) w->setFocusPolicy(Qt::TabFocus);
+  }
+  for (int i = 0; i + 1 < list.size(); ++i) QWidget::setTabOrder(list[i], list[i + 1]);
+  for (int i = 0; i < list.size(); ++i) list[i]->setFocusPolicy(policies[i]);
+}
+
+void TiEditCustom::changeEvent(QEvent* event) {
+  TiCustomComponent::changeEvent(event);
+  if (event->type() == QEvent::ParentChange && tabOrder_ >= 0 && parentWidget())
+    SetTabOrder(tabOrder_);
+}
+
 void TiEditCustom::DoAutoSize() {
   if (!autoSize_ || !parentWidget() || autoSizing_) return;
   autoSizing_ = true;
@@ -246,8 +291,9 @@ void TiEditCustom::HandleKeyPress(char16_t& key) {
       Undo();
       break;
     default:
-      // Other control characters type nothing.
-      if (key < 32 || !AcceptChar(key)) return;
+      // Every other character is offered to the filter (which may beep); control characters
+      // type nothing even when it accepts them.
+      if (!AcceptChar(key) || key < 32) return;
       if (maxLength_ > 0 && editText_.size() >= maxLength_ && selLength_ == 0) {
         Beep();
         return;

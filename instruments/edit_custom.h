@@ -46,9 +46,12 @@ class TiEditCustom : public TiCustomComponent {
   void SetAcceptOnLostFocus(bool value) { acceptOnLostFocus_ = value; }
   framework::TColor Color() const { return color_; }
   void SetColor(framework::TColor value);
-  // The form places the controls in the focus chain by this number.
-  int TabOrder() const { return tabOrder_; }
-  void SetTabOrder(int value) { tabOrder_ = value; }
+  // The place among the parent's child controls in the focus order (0 first). Setting it moves
+  // the control there, the siblings keeping their order; a value past the end puts it last, a
+  // negative one (no place, as a control without a parent reads) leaves it where it is. Without
+  // a parent the value is remembered and taken up when the control gets one.
+  int TabOrder() const;
+  void SetTabOrder(int value);
   bool TabStop() const { return focusPolicy() != Qt::NoFocus; }
   void SetTabStop(bool value);
 
@@ -101,6 +104,7 @@ class TiEditCustom : public TiCustomComponent {
   void HandleMouseMove(TShiftState shift, int x, int y) override;
   void HandleDblClick() override;
   bool WantsShortcutKey(const QKeyEvent& event) const override;
+  void changeEvent(QEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
 
  private:
@@ -144,7 +148,7 @@ class TiEditCustom : public TiCustomComponent {
   int maxLength_ = 0;
   bool acceptOnLostFocus_ = true;
   framework::TColor color_ = framework::clWindow;
-  int tabOrder_ = 0;
+  int tabOrder_ = -1;  // waiting for a parent
 
   QList<int> advance_;
   QPoint caretPos_;

@@ -81,13 +81,12 @@ char16_t CharFromKeyEvent(const QKeyEvent& event) {
   if (event.modifiers() & Qt::AltModifier) return 0;
   if (event.modifiers() & Qt::ControlModifier) {
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return char16_t(1 + (key - Qt::Key_A));
-    return 0;
   }
   const QString text = event.text();
-  if (text.isEmpty()) return 0;
+  if (text.isEmpty() || key == Qt::Key_Delete) return 0;
   const char16_t c = text.at(0).unicode();
-  // Delete and other keys whose text is a control character type nothing here.
-  if (c < 32 || c == 127) return 0;
+  // With Ctrl only the control characters (Ctrl+[ and the like) are typed; Delete types nothing.
+  if (c == 127 || ((event.modifiers() & Qt::ControlModifier) && c >= 32)) return 0;
   return c;
 }
 

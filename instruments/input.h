@@ -48,8 +48,8 @@ uint16_t VirtualKeyFromQt(int qtKey);
 TShiftState ShiftFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons = {});
 
 // The character a key press types, as the platform's character message carries it: control
-// characters for Enter (13), Backspace (8), Escape (27), Tab (9) and Ctrl+A..Ctrl+Z (1..26);
-// 0 when the key types nothing.
+// characters for Enter (13), Backspace (8), Escape (27), Tab (9), Ctrl+A..Ctrl+Z (1..26) and
+// any other control character the key's text carries; 0 when the key types nothing.
 char16_t CharFromKeyEvent(const QKeyEvent& event);
 
 }  // namespace instruments

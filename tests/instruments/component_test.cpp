@@ -174,32 +174,37 @@ TEST(ControlRepaint, TheSweeperRunsWhileControlsExist) {
   EXPECT_EQ(sweeper.TimerEnabled(), before > 0);
 }
 
-TEST(ControlBorder, RaisedAndSunkenBevelsFollowTheEdgeRules) {
-  TiSevenSegmentInteger display;
-  display.SetBorderStyle(ibsRaised);
-  QImage image = pixels::Render(display);
-  pixels::Keep(image, "seven_segment_raised");
+TEST(ControlBorder, BevelsFollowThePlatformsEdgeRules) {
   using framework::ColorToQColor;
-  const QRgb highlight = ColorToQColor(framework::clBtnHighlight).rgb();
+  const QRgb white = ColorToQColor(framework::clBtnHighlight).rgb();
   const QRgb dark = ColorToQColor(framework::cl3DDkShadow).rgb();
   const QRgb light = ColorToQColor(framework::cl3DLight).rgb();
   const QRgb shadow = ColorToQColor(framework::clBtnShadow).rgb();
-  const int w = display.width();
-  const int h = display.height();
-  EXPECT_EQ(image.pixel(0, 0), highlight);
-  EXPECT_EQ(image.pixel(w - 2, 0), highlight);
-  EXPECT_EQ(image.pixel(w - 1, 0), dark);  // bottom and right own the far corners
-  EXPECT_EQ(image.pixel(0, h - 1), dark);
-  EXPECT_EQ(image.pixel(1, 1), light);
-  EXPECT_EQ(image.pixel(w - 2, h - 2), shadow);
-  EXPECT_EQ(image.pixel(2, 2), 0xFF000000u);
-
-  display.SetBorderStyle(ibsLowered);
-  image = pixels::Render(display);
-  EXPECT_EQ(image.pixel(0, 0), shadow);
-  EXPECT_EQ(image.pixel(w - 1, h - 1), highlight);
-  EXPECT_EQ(image.pixel(1, 1), dark);
-  EXPECT_EQ(image.pixel(w - 2, h - 2), light);
+  const QRgb black = 0xFF000000u;
+  // Outer and inner ring, top-left and bottom-right colours; bottom and right own the far
+  // corners of each ring.
+  struct Case {
+    TiBevelStyle style;
+    QRgb outerTopLeft, innerTopLeft, innerBottomRight, outerBottomRight;
+  };
+  for (const Case& c : {Case{ibsRaised, light, white, shadow, dark},
+                        Case{ibsLowered, shadow, dark, light, white},
+                        Case{ibsNone, black, black, black, black}}) {
+    SCOPED_TRACE(int(c.style));
+    TiSevenSegmentInteger display;
+    display.SetBorderStyle(c.style);
+    const QImage image = pixels::Render(display);
+    const int r = display.width() - 1, b = display.height() - 1;
+    EXPECT_EQ(QList<QRgb>({image.pixel(0, 0), image.pixel(r - 1, 0), image.pixel(0, b - 1)}),
+              QList<QRgb>(3, c.outerTopLeft));
+    EXPECT_EQ(QList<QRgb>({image.pixel(1, 1), image.pixel(r - 2, 1), image.pixel(1, b - 2)}),
+              QList<QRgb>(3, c.innerTopLeft));
+    EXPECT_EQ(QList<QRgb>({image.pixel(r - 1, b - 1), image.pixel(r - 1, 1), image.pixel(1, b - 1)}),
+              QList<QRgb>(3, c.innerBottomRight));
+    EXPECT_EQ(QList<QRgb>({image.pixel(r, b), image.pixel(r, 0), image.pixel(0, b)}),
+              QList<QRgb>(3, c.outerBottomRight));
+    EXPECT_EQ(image.pixel(2, 2), black);
+  }
 }
 
 TEST(ControlTransparency, ShowsTheParentAndRetriesWhenCovered) {

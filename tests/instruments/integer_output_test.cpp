@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -315,9 +316,15 @@ TEST(IntegerBadInput, RefusedCharactersAndAFullBox) {
   f.field->SetBeepOnError(true);
   f.Type("12z");
   EXPECT_EQ(f.field->beeps, 1);
+  // Control characters reach the filter too: Ctrl+B, and a key whose text is Ctrl+B.
+  f.Key(Qt::Key_B, Qt::ControlModifier);
+  QKeyEvent ctrlB(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("\x02"));
+  QApplication::sendEvent(f.field, &ctrlB);
+  EXPECT_EQ(f.field->beeps, 3);
+  EXPECT_EQ(f.field->EditText(), "12");
   f.Type("345");
   EXPECT_EQ(f.field->EditText(), "123");
-  EXPECT_EQ(f.field->beeps, 3);  // a full box beeps for 4 and for 5
+  EXPECT_EQ(f.field->beeps, 5);  // a full box beeps for 4 and for 5
 }
 
 TEST(IntegerBadInput, PastedGarbageAndHugeNumbersAreUndone) {
@@ -472,4 +479,47 @@ TEST(IntegerBadInput, InputBeforeTheFirstPaintIsSafe) {
   EXPECT_EQ(field.Value(), 12);
   field.SetBounds(0, 0, 0, 0);
   EXPECT_TRUE(pixels::Render(field).isNull() || pixels::Render(field).width() == 0);
+}
+
+TEST(IntegerFocus, TabOrderMovesTheFieldAmongItsSiblings) {
+  struct Window : QWidget {
+    using QWidget::focusNextChild;
+  } window;
+  auto* group = new QWidget(&window);
+  TiIntegerOutput* a = new TiIntegerOutput(group);
+  auto* label = new QWidget(group);  // takes no focus, yet has its place
+  TiIntegerOutput* b = new TiIntegerOutput(group);
+  TiIntegerOutput* c = new TiIntegerOutput(group);
+  auto* outside = new TiIntegerOutput(&window);
+  const auto order = [&] { return QList<int>({a->TabOrder(), b->TabOrder(), c->TabOrder()}); };
+  EXPECT_EQ(order(), QList<int>({0, 2, 3}));
+  c->SetTabOrder(0);
+  EXPECT_EQ(order(), QList<int>({1, 3, 0}));
+  EXPECT_EQ(c->nextInFocusChain(), a);
+  EXPECT_EQ(a->nextInFocusChain(), label);
+  a->SetTabOrder(99);  // past the end: last
+  EXPECT_EQ(order(), QList<int>({3, 2, 0}));
+  a->SetTabOrder(-1);  // no place: stays
+  EXPECT_EQ(order(), QList<int>({3, 2, 0}));
+  EXPECT_EQ(outside->TabOrder(), 1);
+
+  // The focus follows: c, b, a, then out of the group.
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  c->setFocus();
+  QList<QWidget*> visited;
+  for (int i = 0; i < 3; ++i) {
+    window.focusNextChild();
+    visited << QApplication::focusWidget();
+  }
+  EXPECT_EQ(visited, QList<QWidget*>({b, a, outside}));
+
+  // Without a parent the place waits for one.
+  auto* late = new TiIntegerOutput;
+  late->SetTabOrder(1);
+  EXPECT_EQ(late->TabOrder(), 1);
+  late->setParent(group);
+  EXPECT_EQ(late->TabOrder(), 1);
+  EXPECT_EQ(c->nextInFocusChain(), late);
 }

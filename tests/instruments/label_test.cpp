@@ -113,7 +113,8 @@ TEST(LabelDrawing, BordersFrameTheWholeLabel) {
   label.SetBorderStyle(ilbsRaised);
   image = pixels::Render(label);
   pixels::Keep(image, "label_raised");
-  EXPECT_EQ(image.pixel(0, 0), framework::ColorToQColor(framework::clBtnHighlight).rgb());
+  EXPECT_EQ(image.pixel(0, 0), framework::ColorToQColor(framework::cl3DLight).rgb());
+  EXPECT_EQ(image.pixel(1, 1), framework::ColorToQColor(framework::clBtnHighlight).rgb());
   EXPECT_EQ(image.pixel(59, 19), framework::ColorToQColor(framework::cl3DDkShadow).rgb());
 }
 
