@@ -63,9 +63,13 @@ QStringList ResourceStringDomains() {
 
 QString TranslateResourceString(const QString& text) {
   TGnuGettextInstance& instance = DefaultInstance();
+  // A domain without the text gives it back with CR LF line ends: that is no translation, and
+  // the next domain is asked.
+  QString untranslated = text;
+  untranslated.remove(QLatin1Char('\r')).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
   for (const QString& domain : ResourceStringDomains()) {
     const QString result = instance.dgettext(domain, text);
-    if (result != text) return result;
+    if (result != text && result != untranslated) return result;
   }
   return text;
 }

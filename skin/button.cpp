@@ -9,7 +9,7 @@ namespace skin {
 TsuiButton::TsuiButton(QWidget* parent) : TsuiCustomButton(parent) {
   resize(80, 27);
   // The base constructor ran its own (empty) style change; run ours.
-  ApplyUIStyle(UIStyle());
+  SetUIStyle(UIStyle());
 }
 
 void TsuiButton::SetGlyph(const QImage& value) {

@@ -50,7 +50,7 @@ TsuiCustomButton::TsuiCustomButton(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   SetTabStop(true);
-  ApplyUIStyle(DefaultStyleForOwner(parent));
+  SetUIStyle(DefaultStyleForOwner(parent));
   if (parent) EnsureDialogKeyRouter(window());
 }
 
@@ -89,30 +89,30 @@ void TsuiCustomButton::SetTransparent(bool value) {
   update();
 }
 
+// No short cut for an unchanged style: setting it again re-reads the style (a reloaded theme
+// file, a Transparent changed since) and is how a container hands its style on.
 void TsuiCustomButton::SetUIStyle(TsuiUIStyle value) {
-  if (value == uiStyle_) return;
-  ApplyUIStyle(value);
-}
-
-void TsuiCustomButton::ApplyUIStyle(TsuiUIStyle value) {
   uiStyle_ = value;
   StyleChanged();
   update();
 }
 
+// The same theme again still re-applies the style: that is how a reloaded theme file reaches
+// the controls that use it.
 void TsuiCustomButton::SetFileTheme(TsuiFileTheme* value) {
-  if (value == fileTheme_) return;
-  disconnect(fileThemeWatch_);
-  fileTheme_ = value;
-  if (value)
-    fileThemeWatch_ = connect(value, &QObject::destroyed, this,
-                              [this] { framework::Guard([this] { FileThemeRemoved(); }); });
-  ApplyUIStyle(uiStyle_);
+  if (value != fileTheme_) {
+    disconnect(fileThemeWatch_);
+    fileTheme_ = value;
+    if (value)
+      fileThemeWatch_ = connect(value, &QObject::destroyed, this,
+                                [this] { framework::Guard([this] { FileThemeRemoved(); }); });
+  }
+  SetUIStyle(uiStyle_);
 }
 
 void TsuiCustomButton::FileThemeRemoved() {
   fileTheme_ = nullptr;
-  ApplyUIStyle(DeepBlue);
+  SetUIStyle(DeepBlue);
 }
 
 void TsuiCustomButton::SetFocusedRectMargin(int value) {

@@ -67,9 +67,6 @@ class TsuiCustomButton : public QWidget {
   bool DialogChar(QChar character);
   void FocusChanged(QWidget* active);
 
-  // Applies the current style again (a theme file that was reloaded).
-  Q_INVOKABLE void ReapplyStyle() { ApplyUIStyle(uiStyle_); }
-
   framework::TNotifyEvent OnClick;
   framework::TNotifyEvent OnEnter;
   framework::TNotifyEvent OnExit;
@@ -98,8 +95,6 @@ class TsuiCustomButton : public QWidget {
   virtual void GetDownSkin(QImage* bitmap) { GetSkinFrame(bitmap, 3); }
   virtual void GetDisabledSkin(QImage* bitmap) { GetSkinFrame(bitmap, 1); }
 
-  // Stores the style and applies it even when it is the stored one.
-  void ApplyUIStyle(TsuiUIStyle value);
   void SetBoldCaption(bool value) { boldCaption_ = value; }
   // The caption centred in the client rectangle, greyed when disabled.
   void DrawCenteredCaption(QPainter& canvas, const QString& caption);
@@ -124,6 +119,8 @@ class TsuiCustomButton : public QWidget {
   void GetSkinFrame(QImage* bitmap, int frame);
   void StartRepeatTimer();
   void ReleaseRepeatTimer();
+  void PointerEntered();
+  void PointerLeft();
   void FileThemeRemoved();
   void HandleKeyPress(QKeyEvent* event);
   void HandleKeyRelease(QKeyEvent* event);
@@ -146,6 +143,7 @@ class TsuiCustomButton : public QWidget {
   bool isDefaultNow_ = false;
   bool mouseInside_ = false;
   bool pressed_ = false;
+  bool leftWhileHeld_ = false;  // a leave taken from the moves of a press, Qt's still to come
   int tag_ = 0;
 };
 

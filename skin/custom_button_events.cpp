@@ -1,6 +1,7 @@
 // The skinned button's answers to mouse, keyboard, focus and change events.
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <utility>
 
 #include "framework/guard.h"
 #include "skin/custom_button.h"
@@ -79,26 +80,45 @@ void TsuiCustomButton::mouseMoveEvent(QMouseEvent* event) {
       pressed_ = false;
       update();
     }
+    // While a button is held Qt keeps the enter and leave events back until the release, so a
+    // held button would go on repeating off the pointer: the moves stand in for them.
+    if (event->buttons() != Qt::NoButton) {
+      const bool inside = rect().contains(at);
+      if (!inside && !leftWhileHeld_) {
+        leftWhileHeld_ = true;
+        PointerLeft();
+      } else if (inside && leftWhileHeld_) {
+        leftWhileHeld_ = false;
+        PointerEntered();
+      }
+    }
     framework::Raise(OnMouseMove, this, event->modifiers(), at.x(), at.y());
   });
 }
 
 void TsuiCustomButton::enterEvent(QEnterEvent*) {
-  framework::Guard([this] {
-    mouseInside_ = true;
-    update();
-    framework::Raise(OnMouseEnter, this);
-  });
+  leftWhileHeld_ = false;
+  framework::Guard([this] { PointerEntered(); });
 }
 
 void TsuiCustomButton::leaveEvent(QEvent*) {
-  framework::Guard([this] {
-    mouseInside_ = false;
-    pressed_ = false;
-    ReleaseRepeatTimer();
-    update();
-    framework::Raise(OnMouseExit, this);
-  });
+  // The leave held back during a press was already taken from the moves.
+  if (std::exchange(leftWhileHeld_, false)) return;
+  framework::Guard([this] { PointerLeft(); });
+}
+
+void TsuiCustomButton::PointerEntered() {
+  mouseInside_ = true;
+  update();
+  framework::Raise(OnMouseEnter, this);
+}
+
+void TsuiCustomButton::PointerLeft() {
+  mouseInside_ = false;
+  pressed_ = false;
+  ReleaseRepeatTimer();
+  update();
+  framework::Raise(OnMouseExit, this);
 }
 
 void TsuiCustomButton::keyPressEvent(QKeyEvent* event) {

@@ -89,8 +89,8 @@ void TsuiFileTheme::ReapplyReferringControls() {
     const QVariant ref = component->property("FileTheme");
     if (!ref.isValid() || ref.value<TsuiFileTheme*>() != this) continue;
     if (!ClassNameOf(component).startsWith(QLatin1String("Tsui"))) continue;
-    // Its FileTheme is already this component; have it read the new file.
-    QMetaObject::invokeMethod(component, "ReapplyStyle", Qt::DirectConnection);
+    // Assigned again, the control re-applies its style from the new file.
+    component->setProperty("FileTheme", QVariant::fromValue(this));
   }
 }
 

@@ -56,8 +56,7 @@ TsuiCustomGroupBox::TsuiCustomGroupBox(QWidget* parent) : TsuiCustomPanel(parent
   SetTransparent(false);
   SetWindowText(QStringLiteral(" "));
   UpdateClientArea();
-  uiStyle_ = DefaultStyleForOwner(parent);
-  ApplyStyle(uiStyle_, fileTheme_);
+  SetUIStyle(DefaultStyleForOwner(parent));
 }
 
 void TsuiCustomGroupBox::SetCaption(const QString& value) {
@@ -66,27 +65,28 @@ void TsuiCustomGroupBox::SetCaption(const QString& value) {
   update();
 }
 
+// Applied also when unchanged: the children may have drifted from it since.
 void TsuiCustomGroupBox::SetUIStyle(TsuiUIStyle value) {
-  if (value == uiStyle_) return;
   uiStyle_ = value;
   ApplyStyle(value, fileTheme_);
 }
 
+// The same theme again still re-applies the style (a reloaded theme file).
 void TsuiCustomGroupBox::SetFileTheme(TsuiFileTheme* value) {
-  if (value == fileTheme_) return;
-  disconnect(fileThemeWatch_);
-  fileTheme_ = value;
-  if (value)
-    fileThemeWatch_ = connect(value, &QObject::destroyed, this,
-                              [this] { framework::Guard([this] { FileThemeRemoved(); }); });
-  ApplyStyle(uiStyle_, fileTheme_);
+  if (value != fileTheme_) {
+    disconnect(fileThemeWatch_);
+    fileTheme_ = value;
+    if (value)
+      fileThemeWatch_ = connect(value, &QObject::destroyed, this,
+                                [this] { framework::Guard([this] { FileThemeRemoved(); }); });
+  }
+  SetUIStyle(uiStyle_);
 }
 
 void TsuiCustomGroupBox::FileThemeRemoved() {
   fileTheme_ = nullptr;
   PropagateStyleToChildren(this, DeepBlue, nullptr);
-  uiStyle_ = DeepBlue;
-  ApplyStyle(DeepBlue, nullptr);
+  SetUIStyle(DeepBlue);
 }
 
 void TsuiCustomGroupBox::ApplyStyle(TsuiUIStyle style, TsuiFileTheme* fileTheme) {

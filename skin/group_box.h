@@ -47,7 +47,6 @@ class TsuiCustomGroupBox : public TsuiCustomPanel {
   QRect ClientAreaForAlign() const;
 
   virtual void ApplyStyle(TsuiUIStyle style, TsuiFileTheme* fileTheme);
-  Q_INVOKABLE void ReapplyStyle() { ApplyStyle(uiStyle_, fileTheme_); }
 
   framework::TNotifyEvent OnClick;
   framework::TNotifyEvent OnDblClick;

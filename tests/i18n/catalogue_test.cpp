@@ -2,13 +2,12 @@
 // selection, resource strings, and catalogues that are broken or hostile.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-#include <vector>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include "framework/exception.h"
 #include "i18n/gnugettext.h"
@@ -197,10 +196,15 @@ TEST(ResourceStrings, DomainsTriedInOrderAlsoForQtsOwnTexts) {
   EXPECT_EQ(i18n::TranslateResourceString("Cancel"), "Abbruch");  // in both: default wins
   EXPECT_EQ(i18n::TranslateResourceString("Parity"), "Parität");
   EXPECT_EQ(i18n::TranslateResourceString("Nothing"), "Nothing");
+  // "default" hands a line feed back as CR LF; that is no translation, so "cport" is asked.
+  EXPECT_EQ(i18n::TranslateResourceString("Port\nclosed"), "Anschluss\r\ngeschlossen");
+  EXPECT_EQ(i18n::TranslateResourceString("Nothing\nhere"), "Nothing\nhere");
 
   i18n::InstallResourceStringTranslator(*QCoreApplication::instance());
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbruch");
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Nothing\nhere"), "Nothing\nhere");
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Port\nclosed"),
+            "Anschluss\ngeschlossen");
   instance.SelectLanguage("fr");
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
 }

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTest>
+#include <QWindow>
 
 #include "skin_test_util.h"
 #include "wait.h"
@@ -67,24 +68,49 @@ TEST(ButtonRepeat, PeriodZeroOrNegativeNeverRepeats) {
   EXPECT_EQ(repeats, 0);
 }
 
-TEST(ButtonMouse, PressLeaveReleaseGivesNoClickAndTheNormalFace) {
+// Through the window, as the platform delivers it: Qt holds enter and leave back while a mouse
+// button is down, yet the face, the repeat and OnMouseExit follow the pointer at once.
+TEST(ButtonMouse, MovingOffAHeldButtonStopsItsRepeatAndReleasingThereDoesNotClick) {
   Form form;
   TsuiButton* button = MakeButton(form.get(), BlueGlass, {24, 24, 97, 41}, "停止");
   ASSERT_TRUE(form.ShowActive());
-  int clicks = 0;
+  int repeats = 0, clicks = 0, enters = 0, exits = 0;
+  button->OnMouseContinuouslyDown = [&](QObject*) { ++repeats; };
   button->OnClick = [&](QObject*) { ++clicks; };
+  button->OnMouseEnter = [&](QObject*) { ++enters; };
+  button->OnMouseExit = [&](QObject*) { ++exits; };
   button->setFocus();  // as the press will
   const QImage normal = Grab(button);
-  QTest::mousePress(button, Qt::LeftButton, {}, QPoint(40, 20));
-  const QImage pressed = Grab(button);
-  EXPECT_NE(pressed, normal);
-  QTest::mouseMove(button, QPoint(150, 20));
+  QWindow* window = form->windowHandle();
+  const QPoint on(64, 44), off(300, 200);
+  QTest::mouseMove(window, on);
+  QTest::mousePress(window, Qt::LeftButton, {}, on);
+  EXPECT_TRUE(button->HasRepeatTimer());
+  EXPECT_NE(Grab(button), normal);
+  QTest::mouseMove(window, off);
+  EXPECT_FALSE(button->HasRepeatTimer());
   EXPECT_FALSE(button->Pressed());
   EXPECT_FALSE(button->MouseInside());
+  EXPECT_EQ(exits, 1);
   EXPECT_EQ(Grab(button), normal);
-  QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 20));
+  const int atLeave = repeats;
+  ProcessFor(250);
+  EXPECT_EQ(repeats, atLeave);
+  QTest::mouseRelease(window, Qt::LeftButton, {}, off);
   EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(exits, 1);  // Qt's late leave is the same one
+  // Off and on again while held: back inside, a release clicks; the repeat stays stopped.
+  QTest::mouseMove(window, on);
+  QTest::mousePress(window, Qt::LeftButton, {}, on);
+  QTest::mouseMove(window, off);
+  QTest::mouseMove(window, on);
+  EXPECT_TRUE(button->MouseInside());
   EXPECT_FALSE(button->HasRepeatTimer());
+  QTest::mouseRelease(window, Qt::LeftButton, {}, on);
+  EXPECT_EQ(clicks, 1);
+  QTest::mouseMove(window, off);
+  EXPECT_EQ(enters, 3);
+  EXPECT_EQ(exits, 3);
 }
 
 TEST(ButtonKeys, EnterGoesToTheFocusedSkinnedButtonElseToTheDefaultOne) {
@@ -187,6 +213,9 @@ TEST(ButtonStyle, DeepBlueAfterBlueGlassTurnsTransparentOffAndPaintsItsOwnCorner
   button->SetUIStyle(MacOS);
   EXPECT_TRUE(button->Transparent());
   button->SetUIStyle(Protein);
+  EXPECT_FALSE(button->Transparent());
+  button->SetTransparent(true);
+  button->SetUIStyle(Protein);  // the same style again is applied again
   EXPECT_FALSE(button->Transparent());
 }
 

@@ -146,6 +146,9 @@ TEST(GroupBoxStyle, StyleGoesToDirectSkinnedChildrenOnly) {
   // The nested box handed DeepBlue on as well, through its own propagation.
   EXPECT_EQ(grandchild->UIStyle(), DeepBlue);
   EXPECT_EQ(plain->property("UIStyle"), QVariant());
+  child->SetTransparent(true);
+  box->SetUIStyle(DeepBlue);  // unchanged, still handed on
+  EXPECT_FALSE(child->Transparent());
   nested->SetUIStyle(WinXP);
   EXPECT_EQ(grandchild->UIStyle(), WinXP);
   EXPECT_EQ(child->UIStyle(), DeepBlue);

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QPainter>
+#include <map>
 
 #include "skin/button.h"
 #include "skin/skin_paint.h"
@@ -26,17 +27,59 @@ class TsuiForm : public QWidget {
 };
 }  // namespace skin
 
-TEST(StyleTable, ValuesAreReadOnlyAsTheirOwnKind) {
-  EXPECT_EQ(StyleInt(DeepBlue, 2), -1);  // a Bool entry asked as Int
-  EXPECT_TRUE(StyleBool(BlueGlass, 2));
-  EXPECT_FALSE(StyleBool(DeepBlue, 2));
-  EXPECT_EQ(StyleColor(WinXP, 27), RGBColor(2, 70, 207));
-  EXPECT_EQ(StyleColor(WinXP, 2), 0);
-  EXPECT_FALSE(StyleBool(MacOS, 7));
-  EXPECT_EQ(StyleInt(BlueGlass, 8), -3);
-  EXPECT_EQ(StyleInt(WinXP, 13), 150);
-  EXPECT_EQ(StyleColor(MacOS, 25), RGBColor(127, 127, 127));
-  EXPECT_EQ(StyleColor(Protein, 48), RGBColor(251, 251, 251));
+// Every Bool, Int and Color entry: index, then MacOS, WinXP, DeepBlue, Protein and BlueGlass;
+// colours as red,green,blue.
+const char* const kTableValues[] = {
+    "2 1 0 0 0 1",
+    "6 0 0 0 1 1",
+    "7 3 2 0 0 4",
+    "8 -2 -2 0 0 -3",
+    "9 4 5 2 2 6",
+    "13 130 150 130 130 270",
+    "14 0 13 0 0 11",
+    "15 231,231,231 239,235,222 232,232,232 251,251,251 231,231,231",
+    "16 127,127,127 0,44,200 0,0,0 0,0,0 0,0,0",
+    "17 1 3 1 1 1",
+    "18 57,115,196 49,105,198 68,74,160 45,48,196 94,94,236",
+    "19 57,115,196 198,211,239 68,74,160 45,48,196 94,94,236",
+    "20 255,255,255 0,0,0 255,255,255 255,255,255 255,255,255",
+    "21 0,0,0 255,255,255 255,255,255 255,255,255 231,231,231",
+    "22 0,0,0 0,0,0 0,0,0 0,0,0 0,0,0",
+    "23 0,0,0 214,211,206 214,211,206 214,211,206 214,211,206",
+    "25 127,127,127 104,104,104 0,0,0 0,0,0 0,0,0",
+    "26 231,231,231 239,235,222 232,232,232 251,251,251 231,231,231",
+    "27 0,0,0 2,70,207 0,0,0 0,0,0 0,0,0",
+    "31 201,201,201 249,249,249 245,245,245 245,245,245 244,244,244",
+    "35 71,71,71 49,105,198 71,71,71 71,71,71 71,71,71",
+    "36 239,239,239 198,211,239 239,239,239 239,239,239 239,239,239",
+    "37 216,216,216 147,172,225 216,216,216 216,216,216 216,216,216",
+    "44 0,0,0 255,255,255 255,255,255 255,255,255 255,255,255",
+    "47 0 0 0 0 0",
+    "48 231,231,231 239,235,222 232,232,232 251,251,251 231,231,231",
+};
+
+// Each value read as its own kind; asked as another kind, the neutral answer (Int -1,
+// Bool False, Color 0), as for the Image entries.
+TEST(StyleTable, EveryValueOfTheBuiltInStyles) {
+  std::map<int, QStringList> rows;
+  for (const char* row : kTableValues) {
+    QStringList fields = QString(row).split(' ');
+    rows[fields.takeFirst().toInt()] = fields;
+  }
+  for (int i = 1; i <= SkinPropertyCount; ++i) {
+    const SkinPropertyKind kind = SkinPropertyAt(i)->Kind;
+    ASSERT_EQ(rows.count(i), size_t(kind != SkinPropertyKind::Image)) << i;
+    for (int s = MacOS; s <= BlueGlass; ++s) {
+      const auto style = TsuiUIStyle(s);
+      const QString value = kind == SkinPropertyKind::Image ? QString() : rows[i][s - MacOS];
+      const QStringList rgb = value.split(',');
+      const int color =
+          rgb.size() == 3 ? RGBColor(rgb[0].toInt(), rgb[1].toInt(), rgb[2].toInt()) : 0;
+      EXPECT_EQ(StyleInt(style, i), kind == SkinPropertyKind::Int ? value.toInt() : -1) << i << s;
+      EXPECT_EQ(StyleBool(style, i), kind == SkinPropertyKind::Bool && value == "1") << i << s;
+      EXPECT_EQ(StyleColor(style, i), color) << i << s;
+    }
+  }
 }
 
 TEST(StyleTable, NoTableForThemeFileOrValuesOutsideTheStyles) {

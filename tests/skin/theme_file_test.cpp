@@ -10,6 +10,7 @@
 #include "child_process.h"
 #include "skin/button.h"
 #include "skin/file_theme.h"
+#include "skin/group_box.h"
 #include "skin/theme_file_writer.h"
 #include "skin_test_util.h"
 
@@ -266,18 +267,34 @@ TEST_F(ThemeFiles, ControlsOnTheFormTakeTheLoadedTheme) {
   button->setGeometry(10, 10, 97, 41);
   button->SetFileTheme(theme);
   button->SetUIStyle(FromThemeFile);
+  auto* box = new TsuiGroupBox(form.get());
+  box->SetFileTheme(theme);
+  box->SetUIStyle(FromThemeFile);
   EXPECT_FALSE(button->Transparent());  // nothing loaded yet: DeepBlue
   QImage face(6, 5, QImage::Format_RGB32);
   face.fill(qRgb(10, 200, 30));
-  theme->SetThemeFile(
+  const QString green =
       Write("green.skn", BuildThemeFile({ThemeBoolean("ButtonTransparentBool", true),
-                                         ThemeImage("ButtonImage", BmpBytes(face))})));
+                                         ThemeInteger("ControlBorderColor", 0x123456),
+                                         ThemeImage("ButtonImage", BmpBytes(face))}));
+  theme->SetThemeFile(green);
   EXPECT_TRUE(button->Transparent());
+  EXPECT_EQ(box->BorderColor(), 0x123456);
   EXPECT_EQ(skin_test::Pixel(skin_test::Grab(button), 48, 20), QColor(10, 200, 30));
   theme->SetThemeFile(Write("bare.skn", BuildThemeFile({})));
   EXPECT_FALSE(button->Transparent());
+  EXPECT_EQ(box->BorderColor(), -1);
   // No button image in the theme: the blank face.
   EXPECT_EQ(skin_test::Pixel(skin_test::Grab(button), 48, 20), QColor(Qt::white));
+  // A theme no form owns reaches its controls when they set their style again.
+  TsuiFileTheme loose;
+  auto* other = new TsuiButton(form.get());
+  other->SetFileTheme(&loose);
+  other->SetUIStyle(FromThemeFile);
+  loose.SetThemeFile(green);
+  EXPECT_FALSE(other->Transparent());
+  other->SetUIStyle(FromThemeFile);
+  EXPECT_TRUE(other->Transparent());
   delete theme;
   EXPECT_EQ(button->UIStyle(), DeepBlue);
   EXPECT_EQ(button->FileTheme(), nullptr);
