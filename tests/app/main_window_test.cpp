@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -95,8 +96,11 @@ class Window : public ::testing::Test {
 }  // namespace
 
 TEST_F(Window, ComponentsStandWhereTheyAreDesigned) {
+  EXPECT_EQ(form->objectName(), QStringLiteral("Form1"));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("ZT_DEZAVA_K55_V1.0   通讯功能测试"));
+  EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("zt-modbus-k"));
   EXPECT_EQ(form->size(), QSize(1782, 788));
+  EXPECT_TRUE(form->isAncestorOf(form->suiButton1));
   EXPECT_EQ(form->suiButton1->geometry(), QRect(24, 24, 97, 41));
   EXPECT_EQ(form->suiButton2->geometry(), QRect(140, 24, 97, 41));
   EXPECT_EQ(form->suiButton3->geometry(), QRect(256, 24, 97, 41));
@@ -128,6 +132,9 @@ TEST_F(Window, ComponentsStandWhereTheyAreDesigned) {
       EXPECT_EQ(entry->parent(), box);
     }
     EXPECT_EQ(Led(n)->geometry(), QRect(8, 128, 113, 33));
+    EXPECT_EQ(Led(n)->Caption(), QStringLiteral("通讯指示灯"));
+    EXPECT_EQ(box->Enabled(), n == 1);
+    EXPECT_EQ(box->Caption(), n == 1 ? QStringLiteral("从机地址1") : QStringLiteral("从机地址%1未启用").arg(n));
   }
   form->grab().save(QDir::temp().filePath(QStringLiteral("zt-main-window.png")));
 }
@@ -183,33 +190,79 @@ TEST_F(Window, PollsTheSlavesInTurnAndShowsTheirAnswers) {
   EXPECT_FALSE(form->tmr1->Enabled());
 }
 
+TEST_F(Window, AReadAnswerShowsOnThePanelOfTheAddressItCarries) {
+  Start();
+  EXPECT_EQ(Tick()[0], 1);
+  Answer(ReadAnswer(5, 11, 22, 33));
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(Display(5, k), 11 * (k + 1)) << k;
+    EXPECT_EQ(Display(1, k), 0) << k;
+  }
+  EXPECT_TRUE(Led(5)->Checked());
+  EXPECT_FALSE(Led(1)->Checked());
+  EXPECT_EQ(AnswerState, 3);
+  Tick();
+  EXPECT_EQ(Panel(3), QStringLiteral("0"));  // answered, whoever answered
+}
+
+TEST_F(Window, EverySendButtonAndEntryFieldAsksForTheWriteOfItsOwnRegister) {
+  SetSlaveCount(10);
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  for (int n = 1; n <= 10; ++n) {
+    for (int k = 0; k < 3; ++k) {
+      const QString suffix = QStringLiteral("A%1D%2").arg(n).arg(k);
+      auto entry = form->FindComponent<instruments::TiIntegerOutput>(QStringLiteral("intgrtpt") + suffix);
+      auto send = form->FindComponent<skin::TsuiButton>(QStringLiteral("btn") + suffix);
+      for (const bool enter : {false, true}) {
+        const int value = 100 * k + 10 * enter + n;
+        entry->SetValue(value);
+        form->PendingWrite = 0;
+        char16_t key = 13;
+        if (enter) {
+          entry->setFocus();
+          entry->OnKeyPress(entry, key);
+          EXPECT_EQ(key, 0);
+        } else {
+          send->OnClick(send);
+        }
+        const std::string where = suffix.toStdString() + (enter ? " enter" : " click");
+        EXPECT_EQ(form->PendingWrite, 2) << where;
+        EXPECT_EQ(form->WriteAddress, n) << where;
+        EXPECT_EQ(form->WriteRegister, k) << where;
+        EXPECT_EQ(form->WriteValue, value) << where;
+        EXPECT_EQ(QApplication::focusWidget(), entry) << where;
+      }
+    }
+  }
+}
+
 TEST_F(Window, WritesTakeThePlaceOfOneRead) {
   SetSlaveCount(3);
   Start();
-  form->show();
-  QApplication::setActiveWindow(form.get());
   auto entry = form->FindComponent<instruments::TiIntegerOutput>(QStringLiteral("intgrtptA2D1"));
+  auto send = form->FindComponent<skin::TsuiButton>(QStringLiteral("btnA2D1"));
   entry->SetValue(5);
-  form->btnA1D0Click(form->FindComponent<skin::TsuiButton>(QStringLiteral("btnA2D1")));
+  form->btnA1D0Click(send);
   entry->SetValue(123);
-  form->btnA1D0Click(form->FindComponent<skin::TsuiButton>(QStringLiteral("btnA2D1")));
+  form->btnA1D0Click(send);
   EXPECT_EQ(Tick(), (std::vector<uint8_t>{2, 6, 0, 1, 0, 0x7B, 0x98, 0x1A}));  // only the last
+  EXPECT_EQ(form->PendingWrite, 1);
   Answer({2, 6, 0, 1, 0, 0x7B, 0x98, 0x1A});
-  EXPECT_EQ(Display(2, 1), 0);  // an echo changes no display
+  EXPECT_EQ(AnswerState, 6);
+  EXPECT_EQ(Display(2, 1), 0);  // an echo changes no display and no lamp
+  EXPECT_FALSE(Led(2)->Checked());
   EXPECT_EQ(Tick()[0], 3);      // the cycler moved on under the write
+  EXPECT_EQ(form->PendingWrite, 0);
   EXPECT_EQ(Tick()[0], 1);
   EXPECT_EQ(Tick()[0], 2);
 
-  // Enter in an entry field sends through its button.
+  // An unanswered write darkens the written slave's lamp and counts one error.
   SetSlaveCount(10);
   auto last = form->FindComponent<instruments::TiIntegerOutput>(QStringLiteral("intgrtptA10D2"));
   last->SetValue(999);
-  last->setFocus();
-  char16_t key = 13;
-  form->intgrtptA1D0KeyPress(last, key);
-  EXPECT_EQ(key, 0);
+  form->btnA1D0Click(form->FindComponent<skin::TsuiButton>(QStringLiteral("btnA10D2")));
   EXPECT_EQ(Tick(), (std::vector<uint8_t>{0x0A, 0x06, 0x00, 0x02, 0x03, 0xE7, 0x69, 0xCB}));
-  // An unanswered write darkens the written slave's lamp and counts one error.
   const int errors = Panel(3).toInt();
   Led(10)->SetStatusInt(1);
   Tick();
@@ -287,21 +340,30 @@ TEST_F(Window, StartAndStopEdges) {
 TEST_F(Window, SlaveCountShowsExactlyThePanelsInUse) {
   form->show();
   QApplication::setActiveWindow(form.get());
-  form->intgrtpt2->SetValue(3);
-  char16_t key = 13;
-  form->intgrtpt2KeyPress(form->intgrtpt2, key);
-  EXPECT_EQ(key, 0);
-  EXPECT_EQ(form->SlaveCount, 3);
-  for (int n = 1; n <= 10; ++n) {
-    auto box = form->FindComponent<skin::TsuiGroupBox>(QStringLiteral("sgrpbx%1").arg(n));
-    EXPECT_EQ(box->isEnabled() || n > 3, true);
-    EXPECT_EQ(box->Caption(), n <= 3 ? QStringLiteral("从机地址%1").arg(n)
-                                     : QStringLiteral("从机地址%1未启用").arg(n));
-    EXPECT_EQ(Led(n)->isVisibleTo(form.get()), n <= 3) << n;
+  // Up, further up, then down again: panels are enabled and disabled both ways.
+  for (const int count : {3, 10, 2}) {
+    form->intgrtpt2->SetValue(count);
+    char16_t key = 13;
+    form->intgrtpt2KeyPress(form->intgrtpt2, key);
+    EXPECT_EQ(key, 0);
+    EXPECT_EQ(form->SlaveCount, count);
+    for (int n = 1; n <= 10; ++n) {
+      auto box = form->FindComponent<skin::TsuiGroupBox>(QStringLiteral("sgrpbx%1").arg(n));
+      EXPECT_EQ(box->Enabled(), n <= count) << count << "/" << n;
+      EXPECT_EQ(box->Caption(), n <= count ? QStringLiteral("从机地址%1").arg(n)
+                                           : QStringLiteral("从机地址%1未启用").arg(n));
+      EXPECT_EQ(Led(n)->isVisibleTo(form.get()), n <= count) << count << "/" << n;
+    }
+    EXPECT_EQ(QApplication::focusWidget(), form->intgrtpt2);
+    EXPECT_EQ(form->intgrtpt2->SelText(), QString::number(count));
   }
-  EXPECT_EQ(QApplication::focusWidget(), form->intgrtpt2);
-  EXPECT_EQ(form->intgrtpt2->SelLength(), form->intgrtpt2->EditText().size());
-  EXPECT_EQ(form->intgrtpt2->SelText(), QStringLiteral("3"));
+  // A disabled panel takes no clicks; the last one in use does.
+  for (const int n : {2, 3}) {
+    form->PendingWrite = 0;
+    QTest::mouseClick(form->FindComponent<skin::TsuiButton>(QStringLiteral("btnA%1D1").arg(n)),
+                      Qt::LeftButton);
+    EXPECT_EQ(form->PendingWrite, n == 2 ? 2 : 0) << n;
+  }
 }
 
 TEST_F(Window, TypingAndEnterInAnEntryFieldAsksForTheWrite) {

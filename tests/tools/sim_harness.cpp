@@ -1,5 +1,7 @@
 #include "sim_harness.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -89,6 +91,11 @@ Bytes ReadRequest(uint8_t address, uint16_t start, uint16_t quantity) {
 Bytes WriteRequest(uint8_t address, uint16_t reg, uint16_t value) {
   return WithCrc({address, 0x06, static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg),
                   static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)});
+}
+
+Bytes ReadAnswer(uint8_t address, uint16_t r0, uint16_t r1, uint16_t r2) {
+  return WithCrc({address, 0x03, 0x06, uint8_t(r0 >> 8), uint8_t(r0), uint8_t(r1 >> 8),
+                  uint8_t(r1), uint8_t(r2 >> 8), uint8_t(r2)});
 }
 
 uint16_t Register(const Bytes& answer, size_t r) {
@@ -263,6 +270,15 @@ Bytes Master::ReceiveQuiet(milliseconds quiet, milliseconds within) {
     const ssize_t n = read(fd_, chunk, sizeof chunk);
     if (n > 0) bytes.insert(bytes.end(), chunk, chunk + n);
   }
+}
+
+void ExpectAnswer(Master& master, const Bytes& request, const Bytes& answer) {
+  if (!answer.empty()) {
+    EXPECT_EQ(master.Transact(request, answer.size()), answer) << Hex(request);
+    return;
+  }
+  master.Send(request);
+  EXPECT_EQ(master.ReceiveQuiet(milliseconds(150)), Bytes()) << Hex(request);
 }
 
 Bytes Master::Transact(const Bytes& request, size_t count, milliseconds within) {

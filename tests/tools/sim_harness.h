@@ -21,6 +21,8 @@ Bytes WithCrc(Bytes frame);
 bool CrcOk(const Bytes& frame);
 Bytes ReadRequest(uint8_t address, uint16_t start = 0, uint16_t quantity = 3);
 Bytes WriteRequest(uint8_t address, uint16_t reg, uint16_t value);
+// The function-03 answer of three registers.
+Bytes ReadAnswer(uint8_t address, uint16_t r0, uint16_t r1, uint16_t r2);
 // Register r of a function-03 answer.
 uint16_t Register(const Bytes& answer, size_t r);
 // CLOCK_MONOTONIC in microseconds, the simulator's log clock.
@@ -94,5 +96,8 @@ class Master {
  private:
   int fd_ = -1;
 };
+
+// Sends `request` and expects exactly `answer` back; an empty `answer`: nothing at all.
+void ExpectAnswer(Master& master, const Bytes& request, const Bytes& answer);
 
 }  // namespace sim_test
