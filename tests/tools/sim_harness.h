@@ -64,8 +64,8 @@ class SimProcess {
   int Stop(int signal);
   // The log so far. While the simulator runs, a "stats" round trip first makes sure that it
   // has logged everything it did before: it logs a write only after the write.
-  std::vector<LogLine> Log();
-  std::vector<LogLine> Log(const std::string& what);
+  // Only the lines of kind `what`, when it is given.
+  std::vector<LogLine> Log(const std::string& what = "");
 
  private:
   std::string ReadLine(milliseconds within);
@@ -94,6 +94,7 @@ class Master {
   Bytes Transact(const Bytes& request, size_t count, milliseconds within = milliseconds(1000));
 
  private:
+  Bytes Collect(size_t count, milliseconds quiet, milliseconds within);
   int fd_ = -1;
 };
 
