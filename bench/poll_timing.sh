@@ -29,7 +29,7 @@ trap 'kill $sim 2>/dev/null; rm -rf "$work"' EXIT
 zt_wait_ready "$work/sim.out" || { echo "simulator not ready"; exit 1; }
 
 export XDG_CONFIG_HOME="$work/config" WORK="$work" SECONDS_RUN="$seconds" SLAVES="$slaves"
-xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+"$ZT_XVFB" bash -c '
   source "$ZT_LINE_SH"
   build/bin/zt-modbus-k & app=$!
   wid=$(zt_find_window) || { echo "no window"; kill $app; exit 1; }

@@ -12,7 +12,7 @@ runs=${1:-10}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config" RUNS="$runs"
-xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+script/lib/with-xvfb bash -c '
   for _ in $(seq "$RUNS"); do
     start=$(date +%s%6N)
     painted=$(build/bin/zt-modbus-k --exit-after-first-paint 2>/dev/null | awk "/^first paint/ { print \$3 }")

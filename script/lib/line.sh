@@ -22,9 +22,11 @@ zt_wait_ready() {
   return 1
 }
 
-# Driving the program's window under Xvfb. The shell that xvfb-run starts sources this file
-# again through ZT_LINE_SH (functions do not pass through xvfb-run's own shell).
+# Driving the program's window under Xvfb. "$ZT_XVFB" COMMAND runs COMMAND on an X server of its
+# own (script/lib/with-xvfb); the shell it starts sources this file again through ZT_LINE_SH
+# (functions do not pass through to it).
 export ZT_LINE_SH="$(realpath "${BASH_SOURCE[0]}")"
+export ZT_XVFB="$(dirname "$ZT_LINE_SH")/with-xvfb"
 
 # zt_find_window: prints the main window's id once it is shown (10 s at most).
 zt_find_window() {

@@ -2,16 +2,9 @@
 // last request counted once, nothing sent while gone, and polling back by itself once the
 // port opens again, unless the operator stopped it.
 #include "app/line_watch.h"
-#include "app/main_window.h"
-#include "app/status_bar.h"
-#include "framework/guard.h"
-#include "platform/recording_serial_device.h"
-#include "platform/registry.h"
-#include "skin/button.h"
+#include "form_test.h"
 
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
+#include <algorithm>
 
 using namespace app;
 
@@ -20,46 +13,16 @@ namespace {
 const QString kGone = QStringLiteral("串口已断开");
 const QString kBack = QStringLiteral("串口已恢复");
 
-class LostLine : public ::testing::Test {
+class LostLine : public FormTest {
  protected:
   void SetUp() override {
-    platform::SetRegistryFilePath(dir.filePath(QStringLiteral("registry.reg")));
-    previous = framework::SetExceptionReporter([this](const QString& m) { messages << m; });
-    form = std::make_unique<TForm1>();
-    form->ComPort->SetDeviceOpener(line.Opener());
-    form->ComPort->SetEvents({});  // the ticks find the lost line themselves
-    form->ComPort->SetPort(QStringLiteral("COM1"));
-  }
-  void TearDown() override {
-    form.reset();
-    Polling = false;
-    framework::SetExceptionReporter(previous);
-    platform::SetRegistryFilePath(QString());
-  }
-
-  void Start() {
-    form->suiButton2Click(form->suiButton2);
-    form->tmr1->SetEnabled(false);  // ticks come from the test
-  }
-  std::vector<uint8_t> Tick() {
-    form->tmr1Timer(form->tmr1);
-    return line.TakeWritten();
-  }
-  int Count(int panel) const { return form->stat1->PanelText(panel).toInt(); }
-  // Monitor lines holding `text`.
-  int Lines(const QString& text) const {
-    return int(form->mm1->Text().split(u'\n').filter(text).size());
+    FormTest::SetUp();
+    OpenOnRecordingLine();  // the ticks find the lost line themselves
   }
   int Opens() const {
     const auto names = line.CallNames();
     return int(std::count(names.begin(), names.end(), "CreateFile"));
   }
-
-  QTemporaryDir dir;
-  platform::RecordingLine line;
-  std::unique_ptr<TForm1> form;
-  QStringList messages;
-  framework::ExceptionReporter previous;
 };
 
 }  // namespace

@@ -1,22 +1,12 @@
 // The main window on a real line: the slave simulator on a pseudo-terminal, the timer and the
 // port's event thread running as in the program.
-#include "app/main_window.h"
-#include "app/status_bar.h"
-#include "framework/guard.h"
-#include "instruments/integer_output.h"
-#include "instruments/led/ab_led.h"
-#include "instruments/seven_segment_display.h"
-#include "platform/registry.h"
-#include "skin/button.h"
+#include "form_test.h"
 #include "child_process.h"
 #include "wait.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <sys/resource.h>
-
-#include <gtest/gtest.h>
 
 using namespace app;
 using testing_support::ProcessFor;
@@ -64,45 +54,22 @@ class Simulator {
   bool ready = false;
 };
 
-class OnTheLine : public ::testing::Test {
+class OnTheLine : public FormTest {
  protected:
   void SetUp() override {
-    platform::SetRegistryFilePath(dir.filePath(QStringLiteral("registry.reg")));
-    previous = framework::SetExceptionReporter([this](const QString& m) { messages << m; });
+    FormTest::SetUp();
     link = dir.filePath(QStringLiteral("ttySIM"));
-  }
-  void TearDown() override {
-    form.reset();
-    Polling = false;
-    framework::SetExceptionReporter(previous);
-    platform::SetRegistryFilePath(QString());
   }
   void OpenWindow(int slaves) {
     form = std::make_unique<TForm1>();
     form->ComPort->SetPort(link);
     form->ComPort->SetBaudRate(serial::br115200);
-    form->intgrtpt2->SetValue(slaves);
-    form->btn1Click(form->btn1);
+    SetSlaveCount(slaves);
     form->suiButton2Click(form->suiButton2);
   }
-  int Count(int panel) const { return form->stat1->PanelText(panel).toInt(); }
-  int Display(int a, int k) const {
-    return form->FindComponent<instruments::TiSevenSegmentInteger>(
-                    QStringLiteral("isvnsgmntntgrA%1D%2").arg(a).arg(k))
-        ->Value();
-  }
-  int Lines(const QString& text) const {
-    return int(form->mm1->Text().split(u'\n').filter(text).size());
-  }
-  bool Lit(int a) const {
-    return form->FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(a))->Checked();
-  }
+  bool Lit(int a) const { return Led(a)->Checked(); }
 
-  QTemporaryDir dir;
   QString link;
-  std::unique_ptr<TForm1> form;
-  QStringList messages;
-  framework::ExceptionReporter previous;
 };
 
 }  // namespace

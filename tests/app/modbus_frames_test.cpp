@@ -1,9 +1,8 @@
 // Requests, the CRC, and collecting answers from receive events.
-#include "app/modbus_frames.h"
-#include "platform/recording_serial_device.h"
+#include "form_test.h"
 #include "serial/com_port.h"
 
-#include <gtest/gtest.h>
+#include <functional>
 
 #include <cstring>
 #include <vector>
@@ -13,16 +12,6 @@ using namespace app;
 namespace {
 
 std::vector<uint8_t> Tx() { return std::vector<uint8_t>(TxFrame, TxFrame + 8); }
-
-// Bit by bit, as the Modbus standard writes it, to check the table against.
-uint16_t SlowCrc(const std::vector<uint8_t>& bytes) {
-  uint16_t crc = 0xFFFF;
-  for (uint8_t b : bytes) {
-    crc ^= b;
-    for (int i = 0; i < 8; ++i) crc = crc & 1 ? (crc >> 1) ^ 0xA001 : crc >> 1;
-  }
-  return crc;
-}
 
 class Collecting : public ::testing::Test {
  protected:
@@ -43,11 +32,11 @@ class Collecting : public ::testing::Test {
 }  // namespace
 
 TEST(Crc16, TableAndKnownValues) {
-  EXPECT_EQ(Crc16Table[0], 0x0000);
-  EXPECT_EQ(Crc16Table[1], 0xC0C1);
-  EXPECT_EQ(Crc16Table[2], 0xC181);
-  EXPECT_EQ(Crc16Table[3], 0x0140);
-  EXPECT_EQ(Crc16Table[128], 0xA001);
+  for (int i = 0; i < 256; ++i) {
+    uint16_t steps = uint16_t(i);  // eight steps on i: the CRC of byte i from 0
+    for (int bit = 0; bit < 8; ++bit) steps = steps & 1 ? (steps >> 1) ^ 0xA001 : steps >> 1;
+    ASSERT_EQ(Crc16Table[i], steps) << i;
+  }
   EXPECT_EQ(Crc16Table[255], 0x4040);
   const char* digits = "123456789";
   uint16_t crc = 0xFFFF;
@@ -56,34 +45,23 @@ TEST(Crc16, TableAndKnownValues) {
   crc = 0x1234;
   Crc16Update(nullptr, 0, crc);
   EXPECT_EQ(crc, 0x1234);
-  std::vector<uint8_t> bytes;
-  for (int i = 0; i < 300; ++i) {
-    bytes.push_back(uint8_t(i * 37 + 11));
-    crc = 0xFFFF;
-    Crc16Update(bytes.data(), uint16_t(bytes.size()), crc);
-    ASSERT_EQ(crc, SlowCrc(bytes)) << i;
-  }
 }
 
 TEST(Requests, ReadAndWriteFrames) {
-  BuildReadRequest(1);
-  EXPECT_EQ(Tx(), (std::vector<uint8_t>{0x01, 0x03, 0x00, 0x00, 0x00, 0x03, 0x05, 0xCB}));
-  BuildReadRequest(2);
-  EXPECT_EQ(TxFrame[6], 0x05);
-  EXPECT_EQ(TxFrame[7], 0xF8);
-  BuildReadRequest(10);
-  EXPECT_EQ(TxFrame[6], 0x04);
-  EXPECT_EQ(TxFrame[7], 0xB0);
-  BuildReadRequest(0x101);  // low 8 bits
-  EXPECT_EQ(TxFrame[0], 0x01);
-  BuildWriteRequest(10, 2, 999);
-  EXPECT_EQ(Tx(), (std::vector<uint8_t>{0x0A, 0x06, 0x00, 0x02, 0x03, 0xE7, 0x69, 0xCB}));
-  BuildWriteRequest(2, 1, 123);
-  EXPECT_EQ(Tx(), (std::vector<uint8_t>{0x02, 0x06, 0x00, 0x01, 0x00, 0x7B, 0x98, 0x1A}));
-  BuildWriteRequest(1, 0x102, 0x12345);
-  EXPECT_EQ(TxFrame[3], 0x02);
-  EXPECT_EQ(TxFrame[4], 0x23);
-  EXPECT_EQ(TxFrame[5], 0x45);
+  // Only the low 8 bits of address and register number, and the low 16 of the value, are sent.
+  const std::pair<std::function<void()>, std::vector<uint8_t>> frames[] = {
+      {[] { BuildReadRequest(1); }, {0x01, 0x03, 0x00, 0x00, 0x00, 0x03, 0x05, 0xCB}},
+      {[] { BuildReadRequest(2); }, {0x02, 0x03, 0x00, 0x00, 0x00, 0x03, 0x05, 0xF8}},
+      {[] { BuildReadRequest(10); }, {0x0A, 0x03, 0x00, 0x00, 0x00, 0x03, 0x04, 0xB0}},
+      {[] { BuildReadRequest(0x101); }, {0x01, 0x03, 0x00, 0x00, 0x00, 0x03, 0x05, 0xCB}},
+      {[] { BuildWriteRequest(10, 2, 999); }, {0x0A, 0x06, 0x00, 0x02, 0x03, 0xE7, 0x69, 0xCB}},
+      {[] { BuildWriteRequest(2, 1, 123); }, {0x02, 0x06, 0x00, 0x01, 0x00, 0x7B, 0x98, 0x1A}},
+      {[] { BuildWriteRequest(1, 0x102, 0x12345); }, {0x01, 0x06, 0x00, 0x02, 0x23, 0x45, 0xF0, 0xC9}},
+  };
+  for (const auto& [build, frame] : frames) {
+    build();
+    EXPECT_EQ(Tx(), frame);
+  }
 }
 
 TEST_F(Collecting, CompletenessFollowsFunctionAndByteCount) {
@@ -115,12 +93,7 @@ TEST_F(Collecting, CompletenessFollowsFunctionAndByteCount) {
   EXPECT_EQ(Event({0x1A}), RxState::Complete);
   EXPECT_TRUE(AnswerCrcValid());
   RxLength = 0;
-  std::vector<uint8_t> exception{0x03, 0x83, 0x02};
-  uint16_t crc = 0xFFFF;
-  Crc16Update(exception.data(), 3, crc);
-  exception.push_back(uint8_t(crc));
-  exception.push_back(uint8_t(crc >> 8));
-  EXPECT_EQ(Event(exception), RxState::Incomplete);
+  EXPECT_EQ(Event(WithCrc({0x03, 0x83, 0x02})), RxState::Incomplete);
   EXPECT_TRUE(ExceptionAnswer());
   EXPECT_EQ(Event({0, 0, 0}), RxState::Incomplete);
 }

@@ -1,19 +1,11 @@
 // Starting on a port that does not open: the operators' familiar line first, then why, and the
 // tool stays idle.
-#include <fcntl.h>
-#include <gtest/gtest.h>
+#include "form_test.h"
+
 #include <pty.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QTemporaryDir>
-
-#include "app/main_window.h"
-#include "framework/guard.h"
-#include "platform/recording_serial_device.h"
-#include "platform/registry.h"
-#include "qt_printers.h"
-#include "skin/button.h"
 
 using namespace app;
 
@@ -21,18 +13,11 @@ namespace {
 
 const QString kFirstLine = QStringLiteral("串口打开失败，串口号可能不存在，请检查设置");
 
-class StartFailure : public ::testing::Test {
+class StartFailure : public FormTest {
  protected:
   void SetUp() override {
-    platform::SetRegistryFilePath(dir.filePath(QStringLiteral("registry.reg")));
-    previous = framework::SetExceptionReporter([this](const QString& m) { messages << m; });
+    FormTest::SetUp();
     form = std::make_unique<TForm1>();
-  }
-  void TearDown() override {
-    form.reset();
-    Polling = false;
-    framework::SetExceptionReporter(previous);
-    platform::SetRegistryFilePath(QString());
   }
   // The lines of the one message a start on `port` showed.
   QStringList StartOn(const QString& port) {
@@ -44,11 +29,6 @@ class StartFailure : public ::testing::Test {
     EXPECT_EQ(messages.size(), 1);
     return messages.value(0).split(u'\n');
   }
-
-  QTemporaryDir dir;
-  QStringList messages;
-  framework::ExceptionReporter previous;
-  std::unique_ptr<TForm1> form;
 };
 
 TEST_F(StartFailure, SaysWhyUnderTheFamiliarLine) {
@@ -87,7 +67,6 @@ TEST_F(StartFailure, SaysWhyUnderTheFamiliarLine) {
 // an earlier failure never shows up under a later one.
 TEST_F(StartFailure, WithoutAReasonThePortsMessage) {
   StartOn(dir.filePath(QStringLiteral("ttyUSB9")));  // leaves a reason behind on this thread
-  platform::RecordingLine line;
   form->ComPort->SetDeviceOpener(line.Opener());
   line.FailCall("CreateFile", platform::ERROR_ACCESS_DENIED);
   EXPECT_EQ(StartOn(QStringLiteral("COM1")),

@@ -1,11 +1,12 @@
-// The program's command line, run as the real program with no display at all: the options are
-// read before the GUI is made.
-#include <gtest/gtest.h>
+// The program's command line. It is read before the GUI is made: read in-process here, and run
+// as the program itself where it matters that no display is needed or that Qt gets its options.
+#include "app/options.h"
+#include "child_process.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "child_process.h"
+#include <gtest/gtest.h>
 
 using testing_support::RunProgram;
 using testing_support::RunResult;
@@ -18,39 +19,90 @@ RunResult RunTool(const QStringList& arguments, const QStringList& environment =
   return RunProgram(QStringLiteral(ZT_PROGRAM_PATH), arguments, 30000, environment);
 }
 
+struct Read {
+  std::variant<app::Options, int> result;
+  std::string out, err;
+};
+
+Read ReadArguments(const QStringList& arguments) {
+  std::vector<QByteArray> bytes{"zt-modbus-k"};
+  for (const QString& argument : arguments) bytes.push_back(argument.toLocal8Bit());
+  std::vector<char*> argv;
+  for (QByteArray& b : bytes) argv.push_back(b.data());
+  argv.push_back(nullptr);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  Read read{app::ReadOptions(int(bytes.size()), argv.data()), {}, {}};
+  read.out = testing::internal::GetCapturedStdout();
+  read.err = testing::internal::GetCapturedStderr();
+  return read;
+}
+
+int Status(const Read& read) {
+  const int* status = std::get_if<int>(&read.result);
+  return status ? *status : -1;
+}
+
+}  // namespace
+
 TEST(ProgramOptions, HelpAndVersionNeedNoDisplay) {
   for (const char* help : {"--help", "-h"}) {
-    const RunResult run = RunTool({help});
-    EXPECT_TRUE(run.finished) << help;
-    EXPECT_EQ(run.exitCode, 0) << help << run.err.constData();
-    EXPECT_TRUE(run.out.startsWith("Usage: zt-modbus-k [options]\n")) << run.out.constData();
+    const Read read = ReadArguments({help});
+    EXPECT_EQ(Status(read), 0) << help;
+    EXPECT_EQ(read.out.rfind("Usage: zt-modbus-k [options]\n", 0), 0u) << read.out;
     for (const char* option : {"--version", "--counts <file>", "--exit-after-first-paint"})
-      EXPECT_TRUE(run.out.contains(option)) << option;
-    EXPECT_FALSE(run.out.contains("<value>")) << "Qt's options are not listed one by one";
-    EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
+      EXPECT_NE(read.out.find(option), std::string::npos) << option;
+    EXPECT_EQ(read.out.find("<value>"), std::string::npos) << "Qt's options are not listed";
+    EXPECT_EQ(read.err, "");
   }
   for (const char* version : {"--version", "-v"}) {
-    const RunResult run = RunTool({version});
-    EXPECT_EQ(run.exitCode, 0) << version;
-    EXPECT_EQ(run.out, QByteArray("zt-modbus-k " ZT_VERSION "\n"));
+    const Read read = ReadArguments({version});
+    EXPECT_EQ(Status(read), 0) << version;
+    EXPECT_EQ(read.out, "zt-modbus-k " ZT_VERSION "\n");
   }
+  // The program itself, with no display at all.
+  const RunResult run = RunTool({"--help"});
+  EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+  EXPECT_EQ(run.out.toStdString(), ReadArguments({"--help"}).out);
+  EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
 }
 
 TEST(ProgramOptions, MistakesEndWithTheReasonTheUsageAndStatusOne) {
-  const std::pair<QStringList, const char*> mistakes[] = {
+  const std::pair<QStringList, std::string> mistakes[] = {
       {{"--bogus"}, "Unknown option 'bogus'."},
       {{"--help", "-x"}, "Unknown option 'x'."},
       {{"--counts"}, "Missing value after '--counts'."},
       {{"stray"}, "Unexpected argument 'stray'."},
       {{"-platform"}, "Missing value after '-platform'."},
+      {{"-reverse", "stray"}, "Unexpected argument 'stray'."},
   };
   for (const auto& [arguments, reason] : mistakes) {
-    const RunResult run = RunTool(arguments);
-    EXPECT_TRUE(run.finished) << reason;
-    EXPECT_EQ(run.exitCode, 1) << reason;
-    EXPECT_TRUE(run.err.startsWith(QByteArray("zt-modbus-k: ") + reason)) << run.err.constData();
-    EXPECT_TRUE(run.err.contains("\nUsage: zt-modbus-k [options]\n")) << reason;
-    EXPECT_TRUE(run.out.isEmpty()) << reason;
+    const Read read = ReadArguments(arguments);
+    EXPECT_EQ(Status(read), 1) << reason;
+    EXPECT_EQ(read.err.rfind("zt-modbus-k: " + reason + "\n\nUsage: zt-modbus-k [options]\n", 0),
+              0u) << read.err;
+    EXPECT_EQ(read.out, "") << reason;
+  }
+}
+
+TEST(ProgramOptions, OursAndQtsOwnReadSideBySide) {
+  const Read plain = ReadArguments({});
+  ASSERT_TRUE(std::holds_alternative<app::Options>(plain.result));
+  EXPECT_FALSE(std::get<app::Options>(plain.result).countsFile);
+  EXPECT_FALSE(std::get<app::Options>(plain.result).exitAfterFirstPaint);
+  const std::pair<const char*, bool> qtOptions[] = {
+      {"platform", true},   {"platformpluginpath", true}, {"platformtheme", true},
+      {"plugin", true},     {"qwindowgeometry", true},    {"qwindowicon", true},
+      {"qwindowtitle", true}, {"session", true},          {"display", true},
+      {"geometry", true},   {"style", true},              {"stylesheet", true},
+      {"reverse", false},   {"widgetcount", false}};
+  for (const auto& [name, takesValue] : qtOptions) {
+    QStringList arguments{QStringLiteral("-") + QLatin1String(name)};
+    if (takesValue) arguments << QStringLiteral("value");
+    const Read read = ReadArguments(arguments + QStringList{"--counts", "f", "--exit-after-first-paint"});
+    ASSERT_TRUE(std::holds_alternative<app::Options>(read.result)) << name << read.err;
+    EXPECT_EQ(std::get<app::Options>(read.result).countsFile, QStringLiteral("f")) << name;
+    EXPECT_TRUE(std::get<app::Options>(read.result).exitAfterFirstPaint) << name;
   }
 }
 
@@ -67,5 +119,3 @@ TEST(ProgramOptions, QtOptionsReachTheGuiBesideOurs) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), QByteArray("Tx=0\nEr=0\n"));
 }
-
-}  // namespace

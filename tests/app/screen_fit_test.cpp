@@ -3,7 +3,6 @@
 // once per screen (1920 × 1080, 1366 × 768, 1280 × 720, and 1920 × 1080 scaled by 1.25 and 1.5).
 #include "app/main_window.h"
 #include "app/status_bar.h"
-#include "app/window_fit.h"
 #include "instruments/integer_output.h"
 #include "platform/registry.h"
 #include "skin/button.h"
@@ -124,43 +123,6 @@ TEST_F(Screen, TheStatusBarIsShownOnTheBottomEdge) {
     EXPECT_EQ(form->ClientArea()->geometry(),
               QRect(0, 0, form->width(), height - TForm1::StatusHeight));
   }
-}
-
-// The placement itself, for screens the suite does not run on.
-TEST(Placement, CentresWhatFitsAndCutsWhatDoesNot) {
-  const QSize designed(1782, 788);
-  // A screen that holds the window: centred, unchanged.
-  EXPECT_EQ(FitWindow(designed, {0, 0, 1920, 1080}, {}, 16), QRect(69, 146, 1782, 788));
-  // Too narrow: the full width, room for the horizontal bar below.
-  EXPECT_EQ(FitWindow(designed, {0, 0, 1600, 1200}, {}, 16), QRect(0, 198, 1600, 804));
-  // Too narrow, and then too low for the bar as well: both bars, the whole area.
-  EXPECT_EQ(FitWindow(designed, {0, 0, 1366, 800}, {}, 16), QRect(0, 0, 1366, 800));
-  // A panel on top and a frame around: the frame starts at the area's corner.
-  EXPECT_EQ(FitWindow(designed, {0, 27, 1366, 741}, {4, 30, 4, 4}, 16),
-            QRect(4, 57, 1358, 707));
-  // A second screen to the left of the first.
-  EXPECT_EQ(FitWindow(designed, {-1280, 0, 1280, 720}, {}, 16).topLeft(), QPoint(-1280, 0));
-  // Smaller than any frame: still inside, never a negative size.
-  const QRect tiny = FitWindow(designed, {0, 0, 6, 4}, {4, 30, 4, 4}, 16);
-  EXPECT_GE(tiny.width(), 1);
-  EXPECT_GE(tiny.height(), 1);
-  EXPECT_GE(tiny.left() - 4, 0);
-}
-
-TEST(Placement, ScaleFactorsBelowOneAreDropped) {
-  const QByteArray before = qgetenv("QT_SCALE_FACTOR");
-  for (const char* shrinking : {"0.75", "0", "-2"}) {
-    qputenv("QT_SCALE_FACTOR", shrinking);
-    DropShrinkingScaleFactor();
-    EXPECT_FALSE(qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) << shrinking;
-  }
-  for (const char* kept : {"1", "1.25", "2", "big"}) {
-    qputenv("QT_SCALE_FACTOR", kept);
-    DropShrinkingScaleFactor();
-    EXPECT_EQ(qgetenv("QT_SCALE_FACTOR"), QByteArray(kept));
-  }
-  if (before.isNull()) qunsetenv("QT_SCALE_FACTOR");
-  else qputenv("QT_SCALE_FACTOR", before);
 }
 
 }  // namespace

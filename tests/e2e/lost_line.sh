@@ -25,7 +25,7 @@ zt_settings "$work/config" "$link" "$baud"
 
 export XDG_CONFIG_HOME="$work/config" WORK="$work" PROGRAM="$program" SIMULATOR="$simulator"
 export LINK="$link" BAUD="$baud" LOST_SECONDS="${LOST_SECONDS:-3}" SHOT_DIR="${SHOT_DIR:-}"
-xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+"$ZT_XVFB" bash -c '
   source "$ZT_LINE_SH"
   set -u
   now_ms() { echo $(( $(date +%s%N) / 1000000 )); }

@@ -23,7 +23,7 @@ sim_pid=$!
 zt_wait_ready "$work/sim.out" || { echo "simulator not ready"; exit 1; }
 
 export XDG_CONFIG_HOME="$work/config" WORK="$work" PROGRAM="$program"
-xvfb-run -a -s "-screen 0 1920x1080x24" bash -c '
+"$ZT_XVFB" bash -c '
   source "$ZT_LINE_SH"
   set -u
   "$PROGRAM" & app=$!

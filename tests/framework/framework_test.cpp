@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -46,11 +47,32 @@ TEST(Colors, SystemAndPlainValuesResolve) {
   EXPECT_EQ(ColorToQColor(clRed), QColor(255, 0, 0));
   EXPECT_EQ(ColorToQColor(RGBColor(1, 2, 3)), QColor(1, 2, 3));
   EXPECT_EQ(ColorToQColor(TColor(0x02102030)), QColor(0x30, 0x20, 0x10));
-  const QPalette palette = QApplication::palette();
-  EXPECT_EQ(ColorToQColor(clBtnFace), palette.color(QPalette::Button));
-  EXPECT_EQ(ColorToQColor(clWindow), palette.color(QPalette::Base));
-  EXPECT_EQ(ColorToQColor(clHighlight), palette.color(QPalette::Highlight));
-  EXPECT_EQ(uint32_t(clBtnShadow), 0xFF000010u);
+  EXPECT_EQ(ColorToRGB(clBtnShadow), QColorToColor(QApplication::palette().color(QPalette::Dark)));
+
+  // Every system colour index, in a palette where each role of each group differs.
+  const QPalette before = QApplication::palette();
+  QPalette distinct;
+  int serial = 0;
+  for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    for (int r = 0; r < QPalette::NColorRoles; ++r, ++serial)
+      distinct.setColor(group, QPalette::ColorRole(r), QColor(serial, 255 - serial, 7));
+  QApplication::setPalette(distinct);
+  auto role = [&](QPalette::ColorRole r, QPalette::ColorGroup g = QPalette::Active) {
+    return distinct.color(g, r);
+  };
+  using P = QPalette;
+  const QColor btn = role(P::Button), dark = role(P::Dark), hl = role(P::Highlight),
+               hlText = role(P::HighlightedText), text = role(P::WindowText),
+               shadow = role(P::Shadow), inactiveHl = role(P::Highlight, P::Inactive);
+  // From 0 (scroll bar) to 30 (menu bar), and one past the last.
+  const QColor expected[] = {btn, dark, hl, inactiveHl, btn, role(P::Base), shadow, text, text,
+                             hlText, btn, btn, dark, hl, hlText, btn, dark,
+                             role(P::Text, P::Disabled), role(P::ButtonText),
+                             role(P::HighlightedText, P::Inactive), role(P::Light), shadow,
+                             role(P::Midlight), role(P::ToolTipText), role(P::ToolTipBase), btn,
+                             role(P::Link), hl, inactiveHl, hl, btn, btn};
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(ColorToQColor(SystemColor(i)), expected[i]) << i;
+  QApplication::setPalette(before);
 }
 
 TEST(Timer, UnchangedIntervalKeepsTheCountdownAndAChangedOneRestartsIt) {
@@ -144,7 +166,21 @@ TEST(Guard, AnEscapingExceptionIsReportedAndEndsOnlyTheHandler) {
   EXPECT_TRUE(sink.messages.contains(QStringLiteral("tick failed")));
 }
 
+TEST(Timer, LeavesNoDescriptorBehind) {
+  auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  const auto before = descriptors();
+  for (int i = 0; i < 20; ++i) {
+    TTimer timer;
+  }
+  EXPECT_EQ(descriptors(), before);
+}
+
 TEST(Synchronize, RunsOnTheGuiThreadAndCarriesTheExceptionBack) {
+  int here = 0;
+  Synchronize([&] { ++here; });  // on the GUI thread itself: at once
+  EXPECT_EQ(here, 1);
   std::atomic<bool> ranOnGui{false};
   std::atomic<bool> caught{false};
   std::atomic<bool> finished{false};
@@ -179,12 +215,13 @@ TEST(Synchronize, AWaitingGuiThreadServesTheWorkerItWaitsFor) {
 }
 
 TEST(Fonts, TheProgramsFamilyNamesFindGlyphs) {
-  for (const QString& family : ProgramFontFamilies()) {
-    QFont font(family);
-    font.setPixelSize(16);
-    QFontInfo info(font);
-    EXPECT_FALSE(info.family().isEmpty()) << family.toStdString();
-  }
+  RegisterFontSubstitutes();
+  // Qt keeps the names in lower case.
+  const QString cjk = QStringLiteral("wenquanyi micro hei"), sans = QStringLiteral("dejavu sans"),
+                mono = QStringLiteral("dejavu sans mono");
+  const QList<QStringList> substitutes = {{sans, cjk}, {cjk, sans}, {cjk, sans}, {mono, cjk}, {mono, cjk}};
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(QFont::substitutes(ProgramFontFamilies()[i]), substitutes[i]) << i;
   QFont song(QStringLiteral("宋体"));
   EXPECT_TRUE(QFontDatabase::families(QFontDatabase::SimplifiedChinese)
                   .contains(QFontInfo(song).family()))
@@ -193,21 +230,73 @@ TEST(Fonts, TheProgramsFamilyNamesFindGlyphs) {
   EXPECT_TRUE(QFontInfo(courier).fixedPitch());
 }
 
+namespace {
+
+// One character per pixel, row by row: '.' white, 'b' black, 'r' red, '?' anything else.
+QStringList Map(const QImage& image) {
+  QStringList rows;
+  for (int y = 0; y < image.height(); ++y) {
+    QString row;
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      row += c == Qt::white ? u'.' : c == Qt::black ? u'b' : c == Qt::red ? u'r' : u'?';
+    }
+    rows << row;
+  }
+  return rows;
+}
+
+template <typename Draw>
+QStringList Drawn(QSize size, Draw draw) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  BeginGdiPainting(painter);
+  draw(painter);
+  painter.end();
+  return Map(image);
+}
+
+}  // namespace
+
 TEST(Canvas, LinesLeaveOutTheirEndPoint) {
-  QImage image(8, 8, QImage::Format_RGB32);
-  auto pixels = [&](QPoint from, QPoint to) {
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    GdiLine(painter, from, to, Qt::black);
-    painter.end();
+  auto pixels = [](QPoint from, QPoint to) {
+    const QStringList map = Drawn({8, 8}, [&](QPainter& p) { GdiLine(p, from, to, Qt::black); });
     QList<QPoint> out;
     for (int y = 0; y < 8; ++y)
       for (int x = 0; x < 8; ++x)
-        if (image.pixelColor(x, y) == Qt::black) out << QPoint(x, y);
+        if (map[y][x] == u'b') out << QPoint(x, y);
     return out;
   };
   EXPECT_EQ(pixels({0, 0}, {5, 0}), (QList<QPoint>{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}}));
   EXPECT_EQ(pixels({3, 3}, {0, 0}), (QList<QPoint>{{1, 1}, {2, 2}, {3, 3}}));
-  EXPECT_EQ(pixels({0, 0}, {4, 2}).size(), 4);
+  EXPECT_EQ(pixels({0, 0}, {4, 2}), (QList<QPoint>{{0, 0}, {1, 1}, {2, 1}, {3, 2}}));
+  EXPECT_EQ(pixels({0, 0}, {2, 4}), (QList<QPoint>{{0, 0}, {1, 1}, {1, 2}, {2, 3}}));
+  EXPECT_EQ(pixels({5, 1}, {0, 3}), (QList<QPoint>{{4, 1}, {5, 1}, {2, 2}, {3, 2}, {1, 3}}));
   EXPECT_TRUE(pixels({2, 2}, {2, 2}).isEmpty());
+}
+
+TEST(Canvas, RectanglesAndEllipsesExcludeTheirRightAndBottomEdge) {
+  const QBrush red(Qt::red);
+  EXPECT_EQ(Drawn({6, 5}, [&](QPainter& p) { GdiRectangle(p, 1, 1, 5, 4, Qt::black, red); }),
+            (QStringList{"......", ".bbbb.", ".brrb.", ".bbbb.", "......"}));
+  EXPECT_EQ(Drawn({4, 4}, [&](QPainter& p) { GdiRectangle(p, 0, 0, 3, 3, Qt::black, red); }),
+            (QStringList{"bbb.", "brb.", "bbb.", "...."}));
+  EXPECT_EQ(Drawn({4, 3}, [&](QPainter& p) {
+              GdiRectangle(p, 0, 0, 4, 3, Qt::black, Qt::NoBrush);
+              GdiFillRect(p, 1, 1, 3, 2, Qt::red);
+              GdiFillRect(p, 2, 0, 2, 3, Qt::white);  // empty: nothing
+              GdiRectangle(p, 3, 0, 3, 3, Qt::red, red);  // empty: nothing
+            }),
+            (QStringList{"bbbb", "brrb", "bbbb"}));
+  const QStringList ellipse = Drawn({9, 9}, [&](QPainter& p) {
+    p.setBrush(Qt::white);
+    GdiEllipse(p, 0, 0, 7, 7, Qt::black, red);
+    EXPECT_EQ(p.brush().color(), Qt::white);  // the painter's own state is left alone
+    EXPECT_FALSE(p.testRenderHint(QPainter::Antialiasing));
+  });
+  EXPECT_EQ(ellipse[3], QStringLiteral("brrrrrb.."));
+  EXPECT_EQ(ellipse[0].mid(3, 1), QStringLiteral("b"));
+  EXPECT_EQ(ellipse[6].mid(3, 1), QStringLiteral("b"));
+  EXPECT_EQ(ellipse[7], QStringLiteral("........."));
 }

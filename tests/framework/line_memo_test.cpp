@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QImage>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -81,6 +82,19 @@ TEST(LineStore, AStoreKeptAtItsLimitHoldsNoMoreMemoryOverTime) {
 TEST(LineStore, PacksHexadecimalRunsAndGivesEveryTextBackUnchanged) {
   const QString traffic = QStringLiteral("Rx-07:081> 01 03 06 00 01 00 02 00 03 FD 74");
   EXPECT_EQ(LineStore::Pack(traffic).size(), 10 + 2 + 11);
+  // A run is 0xFF, its length and the bytes; only upper-case pairs after a blank make one.
+  const std::pair<QString, QByteArray> packs[] = {
+      {QStringLiteral(">  09 AF 90 FA x"), QByteArray("> \xff\x04\x09\xaf\x90\xfa x", 10)},
+      {QStringLiteral(" 0f :0 /9 @A G0 A"), QByteArray(" 0f :0 /9 @A G0 A")},
+      {QString(), QByteArray()},
+  };
+  for (const auto& [text, packed] : packs) EXPECT_EQ(LineStore::Pack(text), packed) << text.toStdString();
+  QString pairs;
+  for (int i = 0; i < 256; ++i) pairs += QStringLiteral(" %1").arg(i, 2, 16, QLatin1Char('0')).toUpper();
+  const QByteArray long_pack = LineStore::Pack(pairs);
+  ASSERT_EQ(long_pack.size(), 2 + 255 + 2 + 1);  // at most 255 bytes to a run
+  EXPECT_EQ(long_pack.left(3), QByteArray("\xff\xff\x00", 3));
+  EXPECT_EQ(long_pack.right(3), QByteArray("\xff\x01\xff", 3));
   QString long_run = QStringLiteral("Rx-00:000>");
   for (int i = 0; i < 300; ++i) long_run += QStringLiteral(" %1").arg(i % 256, 2, 16, QLatin1Char('0')).toUpper();
   const QStringList texts = {
@@ -142,6 +156,24 @@ TEST_F(Memo, FollowsNewLinesAtTheBottomAndHoldsItsPlaceScrolledBack) {
   V()->setValue(0);
   AddLines(117, 3);  // the top line itself leaves: the view stays at the top
   EXPECT_EQ(V()->value(), 0);
+
+  memo.SetMaxLines(20);  // the view follows by itself
+  ASSERT_TRUE(ProcessUntil([&] { return V()->maximum() == 20 - V()->pageStep(); }));
+  memo.Clear();  // at once
+  EXPECT_EQ(V()->maximum(), 0);
+}
+
+TEST_F(Memo, ScrollsSidewaysOverTheWidestLineInItsFont) {
+  for (QScrollBar* bar : {V(), memo.horizontalScrollBar()})
+    EXPECT_EQ(bar->style()->name(), QStringLiteral("windows"));  // flat: cheap to repaint
+  memo.Append(QString(200, u'W'));
+  memo.Refresh();
+  const int wide = memo.horizontalScrollBar()->maximum();
+  EXPECT_GT(wide, 0);
+  QFont bigger = memo.font();
+  bigger.setPixelSize(QFontInfo(bigger).pixelSize() * 2);
+  memo.setFont(bigger);
+  EXPECT_GT(memo.horizontalScrollBar()->maximum(), wide + 1000);
 }
 
 TEST_F(Memo, SelectionCopiesWholeLinesAndFollowsThemWhileOldLinesLeave) {
@@ -150,6 +182,11 @@ TEST_F(Memo, SelectionCopiesWholeLinesAndFollowsThemWhileOldLinesLeave) {
   EXPECT_EQ(memo.SelectedText(), QString());
   memo.SelectAll();
   EXPECT_EQ(memo.SelectedText().count(u'\n'), 49);
+  memo.Clear();
+
+  AddLines(0, 1);  // a single line is selected by a click
+  QTest::mouseClick(memo.viewport(), Qt::LeftButton, {}, QPoint(10, 4));
+  EXPECT_EQ(memo.SelectedText(), QStringLiteral("line 0"));
   memo.Clear();
 
   AddLines(0, 10);

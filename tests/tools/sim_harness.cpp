@@ -1,5 +1,7 @@
 #include "sim_harness.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -89,6 +91,11 @@ Bytes ReadRequest(uint8_t address, uint16_t start, uint16_t quantity) {
 Bytes WriteRequest(uint8_t address, uint16_t reg, uint16_t value) {
   return WithCrc({address, 0x06, static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg),
                   static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)});
+}
+
+Bytes ReadAnswer(uint8_t address, uint16_t r0, uint16_t r1, uint16_t r2) {
+  return WithCrc({address, 0x03, 0x06, uint8_t(r0 >> 8), uint8_t(r0), uint8_t(r1 >> 8),
+                  uint8_t(r1), uint8_t(r2 >> 8), uint8_t(r2)});
 }
 
 uint16_t Register(const Bytes& answer, size_t r) {
@@ -189,7 +196,7 @@ int SimProcess::Stop(int signal) {
   return status;
 }
 
-std::vector<LogLine> SimProcess::Log() {
+std::vector<LogLine> SimProcess::Log(const std::string& what) {
   if (pid_ > 0 && in_ >= 0) Command("stats");
   std::vector<LogLine> lines;
   std::ifstream in(log_);
@@ -198,15 +205,8 @@ std::vector<LogLine> SimProcess::Log() {
     LogLine line{};
     words >> line.us >> line.what;
     std::getline(words >> std::ws, line.rest);
-    lines.push_back(line);
+    if (what.empty() || line.what == what) lines.push_back(line);
   }
-  return lines;
-}
-
-std::vector<LogLine> SimProcess::Log(const std::string& what) {
-  std::vector<LogLine> lines;
-  for (const LogLine& line : Log())
-    if (line.what == what) lines.push_back(line);
   return lines;
 }
 
@@ -239,12 +239,19 @@ void Master::Send(const Bytes& bytes) {
     throw std::runtime_error("short write to the line");
 }
 
-Bytes Master::Receive(size_t count, milliseconds within) {
+Bytes Master::Receive(size_t count, milliseconds within) { return Collect(count, within, within); }
+
+Bytes Master::ReceiveQuiet(milliseconds quiet, milliseconds within) {
+  return Collect(SIZE_MAX, quiet, within);
+}
+
+Bytes Master::Collect(size_t count, milliseconds quiet, milliseconds within) {
   const int64_t end = NowUs() + within.count() * 1000;
   Bytes bytes;
   while (bytes.size() < count) {
     pollfd fd{fd_, POLLIN, 0};
-    if (poll(&fd, 1, static_cast<int>(RemainingMs(end))) <= 0) break;
+    const int wait = static_cast<int>(std::min<int64_t>(quiet.count(), RemainingMs(end)));
+    if (wait <= 0 || poll(&fd, 1, wait) <= 0) break;
     uint8_t chunk[512];
     const ssize_t n = read(fd_, chunk, std::min(sizeof chunk, count - bytes.size()));
     if (n > 0) bytes.insert(bytes.end(), chunk, chunk + n);
@@ -252,17 +259,13 @@ Bytes Master::Receive(size_t count, milliseconds within) {
   return bytes;
 }
 
-Bytes Master::ReceiveQuiet(milliseconds quiet, milliseconds within) {
-  const int64_t end = NowUs() + within.count() * 1000;
-  Bytes bytes;
-  for (;;) {
-    pollfd fd{fd_, POLLIN, 0};
-    const int wait = static_cast<int>(std::min<int64_t>(quiet.count(), RemainingMs(end)));
-    if (wait <= 0 || poll(&fd, 1, wait) <= 0) return bytes;
-    uint8_t chunk[512];
-    const ssize_t n = read(fd_, chunk, sizeof chunk);
-    if (n > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+void ExpectAnswer(Master& master, const Bytes& request, const Bytes& answer) {
+  if (!answer.empty()) {
+    EXPECT_EQ(master.Transact(request, answer.size()), answer) << Hex(request);
+    return;
   }
+  master.Send(request);
+  EXPECT_EQ(master.ReceiveQuiet(milliseconds(150)), Bytes()) << Hex(request);
 }
 
 Bytes Master::Transact(const Bytes& request, size_t count, milliseconds within) {

@@ -21,6 +21,8 @@ Bytes WithCrc(Bytes frame);
 bool CrcOk(const Bytes& frame);
 Bytes ReadRequest(uint8_t address, uint16_t start = 0, uint16_t quantity = 3);
 Bytes WriteRequest(uint8_t address, uint16_t reg, uint16_t value);
+// The function-03 answer of three registers.
+Bytes ReadAnswer(uint8_t address, uint16_t r0, uint16_t r1, uint16_t r2);
 // Register r of a function-03 answer.
 uint16_t Register(const Bytes& answer, size_t r);
 // CLOCK_MONOTONIC in microseconds, the simulator's log clock.
@@ -62,8 +64,8 @@ class SimProcess {
   int Stop(int signal);
   // The log so far. While the simulator runs, a "stats" round trip first makes sure that it
   // has logged everything it did before: it logs a write only after the write.
-  std::vector<LogLine> Log();
-  std::vector<LogLine> Log(const std::string& what);
+  // Only the lines of kind `what`, when it is given.
+  std::vector<LogLine> Log(const std::string& what = "");
 
  private:
   std::string ReadLine(milliseconds within);
@@ -92,7 +94,11 @@ class Master {
   Bytes Transact(const Bytes& request, size_t count, milliseconds within = milliseconds(1000));
 
  private:
+  Bytes Collect(size_t count, milliseconds quiet, milliseconds within);
   int fd_ = -1;
 };
+
+// Sends `request` and expects exactly `answer` back; an empty `answer`: nothing at all.
+void ExpectAnswer(Master& master, const Bytes& request, const Bytes& answer);
 
 }  // namespace sim_test
