@@ -3,6 +3,7 @@
 #include "framework/guard.h"
 #include "platform/recording_serial_device.h"
 #include "serial/com_port.h"
+#include "raised.h"
 #include "wait.h"
 
 #include <gtest/gtest.h>
@@ -160,13 +161,7 @@ TEST_F(PortOnFake, ABatchAppliesOnceAtItsEnd) {
 
 TEST_F(PortOnFake, FailuresKeepThePortConsistent) {
   line.FailCall("SetCommState", 87);
-  try {
-    port.OpenPort();
-    FAIL();
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 7);
-    EXPECT_EQ(e.SystemErrorCode, 87);
-  }
+  EXPECT_EQ(Raised([&] { port.OpenPort(); }), "7/87");
   EXPECT_FALSE(port.Connected());
   EXPECT_FALSE(line.DeviceOpen());
   EXPECT_FALSE(port.ThreadRunning());
@@ -179,7 +174,6 @@ TEST_F(PortOnFake, FailuresKeepThePortConsistent) {
     port.SetConnected(true);
     FAIL();
   } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 1);
     EXPECT_EQ(e.Message(), QStringLiteral("Unable to open com port (win error code: 2)"));
   }
   EXPECT_EQ(beforeOpen, 1);
@@ -189,25 +183,16 @@ TEST_F(PortOnFake, FailuresKeepThePortConsistent) {
   port.SetConnected(true);
   EXPECT_EQ(afterOpen, 1);
   line.FailCall("SetCommTimeouts", 31);
-  try {
-    port.Timeouts()->SetReadInterval(10);
-    FAIL();
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 8);
-  }
+  EXPECT_EQ(Raised([&] { port.Timeouts()->SetReadInterval(10); }), "8/31");
   EXPECT_EQ(port.Timeouts()->ReadInterval(), 10);  // stored all the same
-  try {
-    port.SetSyncMethod(smNone);
-    FAIL();
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 14);
-    EXPECT_EQ(e.SystemErrorCode, -1);
-  }
+  line.FailCall("SetupComm", 87);
+  EXPECT_EQ(Raised([&] { port.Buffer()->SetInputSize(64); }), "9/87");
+  EXPECT_EQ(Raised([&] { port.SetSyncMethod(smNone); }), "14/-1");
   EXPECT_EQ(port.SyncMethod(), smThreadSync);
 
   // A failed purge leaves the port open; the next close works.
   line.FailCall("PurgeComm", 5);
-  EXPECT_THROW(port.ClosePort(), EComPort);
+  EXPECT_EQ(Raised([&] { port.ClosePort(); }), "5/5");
   EXPECT_TRUE(port.Connected());
   port.ClosePort();
   EXPECT_FALSE(port.Connected());
@@ -227,27 +212,11 @@ TEST_F(PortOnFake, AChangedPortNameReopens) {
 
 TEST_F(PortOnFake, TransfersOnAClosedPortFailWithTheInvalidHandle) {
   uint8_t frame[8] = {1, 3, 0, 0, 0, 3, 5, 0xCB};
-  try {
-    port.SendBytes(frame, 8);
-    FAIL();
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 2);
-    EXPECT_EQ(e.SystemErrorCode, 6);
-  }
-  try {
-    port.ReceiveBytes(frame, 8);
-    FAIL();
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 3);
-  }
-  try {
-    port.BeginSend(frame, 8, nullptr);
-    FAIL();
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 4);
-    EXPECT_EQ(e.SystemErrorCode, -1);
-  }
-  EXPECT_THROW(port.FinishTransfer(nullptr), EComPort);
+  EXPECT_EQ(Raised([&] { port.SendBytes(frame, 8); }), "2/6");
+  EXPECT_EQ(Raised([&] { port.ReceiveBytes(frame, 8); }), "3/6");
+  EXPECT_EQ(Raised([&] { port.BeginSend(frame, 8, nullptr); }), "4/-1");
+  EXPECT_EQ(Raised([&] { port.BeginReceive(frame, 8, nullptr); }), "4/-1");
+  EXPECT_EQ(Raised([&] { port.FinishTransfer(nullptr); }), "4/-1");
 
   port.OpenPort();
   EXPECT_EQ(port.SendBytes(frame, 8), 8);

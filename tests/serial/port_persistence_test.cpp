@@ -4,6 +4,7 @@
 #include "platform/registry.h"
 #include "serial/com_port.h"
 #include "qt_printers.h"
+#include "raised.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -61,13 +62,8 @@ platform::RegValue Text(const QString& t) {
   return v;
 }
 
-int RestoreError(TComPort& port, TSettingsStore store, const QString& path) {
-  try {
-    port.RestoreSettings(store, path);
-  } catch (const EComPort& e) {
-    return e.PortErrorCode;
-  }
-  return 0;
+std::string RestoreError(TComPort& port, TSettingsStore store, const QString& path) {
+  return Raised([&] { port.RestoreSettings(store, path); });
 }
 
 // Sets every stored setting at random.
@@ -164,13 +160,7 @@ TEST_F(Persistence, RegistryPathRules) {
   port.SaveSettings(ssRegistry, QStringLiteral("HKEY_CURRENT_USER\\"));
   EXPECT_FALSE(Values(platform::HKEY_CURRENT_USER, QStringLiteral("ComPort")).isEmpty());
   // No backslash at all: nothing is opened, so saving fails and restoring reads empty texts.
-  try {
-    port.SaveSettings(ssRegistry, QStringLiteral("Software"));
-    FAIL();
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 16);
-    EXPECT_EQ(e.Message(), QStringLiteral("Failed to store settings"));
-  }
+  EXPECT_EQ(Raised([&] { port.SaveSettings(ssRegistry, QStringLiteral("Software")); }), "16/-1");
   port.RestoreSettings(ssRegistry, QStringLiteral("Software"));
   EXPECT_EQ(port.Port(), QString());
   EXPECT_EQ(port.BaudRate(), br9600);
@@ -181,21 +171,21 @@ TEST_F(Persistence, RestoreRulesForBothStores) {
   WriteRegistry(key, QStringLiteral("BaudRate"), Text(QStringLiteral("cUSTOM")));
   WriteRegistry(key, QStringLiteral("Parity"), Text(QStringLiteral("oDD")));
   port.SetPort(QStringLiteral("/dev/ttyUSB3"));
-  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), 17);
+  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "17/-1");
   EXPECT_EQ(port.BaudRate(), brCustom);       // read before the failure: kept
   EXPECT_EQ(port.Port(), QString());          // a missing "Port" is the empty text
   EXPECT_EQ(port.Parity()->Bits(), prNone);   // after the failure: not read
   EXPECT_EQ(port.BatchDepth(), 0);
 
   WriteRegistry(key, QStringLiteral("CustomBaudRate"), Text(QStringLiteral("31250")));
-  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), 17);  // wrong type
+  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "17/-1");  // wrong type
   platform::RegValue number;
   number.type = platform::REG_DWORD;
   number.number = 31250;
   WriteRegistry(key, QStringLiteral("CustomBaudRate"), number);
   WriteRegistry(key, QStringLiteral("FlowControl"), Text(QStringLiteral("rubbish")));
   port.FlowControl()->SetFlowControl(fcHardware);
-  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), 0);
+  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "none");
   EXPECT_EQ(port.CustomBaudRate(), 31250);
   EXPECT_EQ(port.Parity()->Bits(), prOdd);
   EXPECT_EQ(port.FlowControl()->FlowControl(), fcHardware);  // "Custom" changes no flag
@@ -207,7 +197,7 @@ TEST_F(Persistence, RestoreRulesForBothStores) {
   file.close();
   port.SetCustomBaudRate(4800);
   port.SetPort(QStringLiteral("COM7"));
-  EXPECT_EQ(RestoreError(port, ssIniFile, ini), 0);
+  EXPECT_EQ(RestoreError(port, ssIniFile, ini), "none");
   EXPECT_EQ(port.CustomBaudRate(), 9600);
   EXPECT_EQ(port.Port(), QStringLiteral("COM7"));  // missing key: unchanged
   EXPECT_EQ(port.Parity()->Bits(), prEven);
@@ -253,18 +243,9 @@ TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
   ASSERT_TRUE(block.open(QIODevice::WriteOnly));
   block.close();
   platform::SetRegistryFilePath(blocker + QStringLiteral("/registry.reg"));
-  try {
-    port.SaveSettings(ssRegistry, appPath);
-    FAIL() << "saved into a file";
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 16);
-  }
-  try {
-    port.SaveSettings(ssIniFile, blocker + QStringLiteral("/port.ini"));
-    FAIL() << "saved into a file";
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 16);
-  }
+  EXPECT_EQ(Raised([&] { port.SaveSettings(ssRegistry, appPath); }), "16/-1");
+  EXPECT_EQ(Raised([&] { port.SaveSettings(ssIniFile, blocker + QStringLiteral("/port.ini")); }),
+            "16/-1");
 
   // Each bad file's exact outcome. A file that cannot be parsed opens no key, so every text
   // reads as empty; a value of the wrong type fails the restore where it is read.
@@ -274,17 +255,17 @@ TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
       "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n";
   const struct {
     QByteArray content;
-    int code;
+    const char* outcome;
     const char* port;
   } rows[] = {
-      {head + "\"Port\"=\"/dev/tt", 0, ""},
-      {QByteArray("\x00\xff\xfe garbage \x01\x02", 12), 0, ""},
-      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:zz\n", 0, ""},
-      {head + "Port=/dev/ttyS0\n", 0, ""},
-      {head + "\"Port\"=dword:00000001\n", 17, "COM9"},
-      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:00000005\n", 17, "COM3"},
-      {head + "\"Port\"=hex:\n", 0, ""},
-      {head + "\"Port\"=hex(2):43,00,4f,00,4d,00,35,00,00,00\n", 0, "COM5"},
+      {head + "\"Port\"=\"/dev/tt", "none", ""},
+      {QByteArray("\x00\xff\xfe garbage \x01\x02", 12), "none", ""},
+      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:zz\n", "none", ""},
+      {head + "Port=/dev/ttyS0\n", "none", ""},
+      {head + "\"Port\"=dword:00000001\n", "17/-1", "COM9"},
+      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:00000005\n", "17/-1", "COM3"},
+      {head + "\"Port\"=hex:\n", "none", ""},
+      {head + "\"Port\"=hex(2):43,00,4f,00,4d,00,35,00,00,00\n", "none", "COM5"},
   };
   for (const auto& row : rows) {
     QFile f(bad);
@@ -292,7 +273,7 @@ TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
     f.write(row.content);
     f.close();
     port.SetPort(QStringLiteral("COM9"));
-    EXPECT_EQ(RestoreError(port, ssRegistry, appPath), row.code) << row.content.constData();
+    EXPECT_EQ(RestoreError(port, ssRegistry, appPath), row.outcome) << row.content.constData();
     EXPECT_EQ(port.Port(), QString::fromLatin1(row.port)) << row.content.constData();
     EXPECT_EQ(port.BatchDepth(), 0);
   }
