@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <mutex>
 
@@ -131,6 +134,26 @@ TEST_F(Delivery, ParityErrorsAloneRaiseNothingWhileUnchecked) {
   port.Parity()->SetCheck(true);
   line.SetErrors(platform::CE_RXPARITY);
   ASSERT_TRUE(ProcessUntil([&] { return errors > 0; }));
+}
+
+// Handlers run on the event thread with smNone, so they see its nice value. Raising the
+// priority takes root; lowering it does not.
+TEST_F(Delivery, TheEventThreadRunsAtItsPriority) {
+  const std::pair<QThread::Priority, int> nices[] = {
+      {QThread::IdlePriority, 19},  {QThread::LowestPriority, 10},  {QThread::LowPriority, 5},
+      {QThread::HighPriority, -5}, {QThread::HighestPriority, -10}, {QThread::TimeCriticalPriority, -15}};
+  port.SetSyncMethod(smNone);
+  for (const auto& [priority, nice] : nices) {
+    if (nice < 0 && geteuid() != 0) continue;
+    std::atomic<int> seen{99};
+    port.OnRing = [&](QObject*) { seen = getpriority(PRIO_PROCESS, id_t(gettid())); };
+    port.SetEventPriority(priority);
+    port.OpenPort();
+    line.RaiseEvents(platform::EV_RING);
+    ASSERT_TRUE(ProcessUntil([&] { return seen != 99; }));
+    EXPECT_EQ(seen, nice) << priority;
+    port.ClosePort();
+  }
 }
 
 TEST_F(Delivery, NoEventsMeansNoThread) {

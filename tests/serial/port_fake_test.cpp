@@ -220,7 +220,8 @@ TEST_F(PortOnFake, TransfersOnAClosedPortFailWithTheInvalidHandle) {
 
   port.OpenPort();
   EXPECT_EQ(port.SendBytes(frame, 8), 8);
-  EXPECT_EQ(line.TakeWritten(), std::vector<uint8_t>(frame, frame + 8));
+  EXPECT_EQ(port.SendBytes(frame + 7, 1), 1);
+  EXPECT_EQ(line.TakeWritten(), (std::vector<uint8_t>{1, 3, 0, 0, 0, 3, 5, 0xCB, 0xCB}));
   EXPECT_EQ(port.ReceiveBytes(frame, 0), 0);
   line.Inject({1, 2, 3, 4});
   uint8_t in[10] = {};

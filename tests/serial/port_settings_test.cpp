@@ -103,6 +103,7 @@ TEST(PortErrors, MessagesCarryTheSystemErrorSuffix) {
   EXPECT_EQ(plain.SystemErrorCode, -1);
   EXPECT_EQ(ComErrorText(23), QStringLiteral("Registry error"));
   EXPECT_EQ(ComErrorText(0), QString());
+  EXPECT_EQ(ComErrorText(24), QString());
 
   // The lookup hook sees the table once at start-up and the suffix at every construction.
   QStringList seen;

@@ -85,7 +85,10 @@ TEST(SetupDialog, LayoutAndLook) {
     EXPECT_EQ(dialog.Combos[i]->width(), 129);
     EXPECT_EQ(dialog.Combos[i]->objectName(), QStringLiteral("Combo%1").arg(i + 1));
   }
-  EXPECT_EQ(dialog.Combos[1]->count(), 16);
+  EXPECT_EQ(dialog.font().family(), QStringLiteral("MS Sans Serif"));
+  EXPECT_EQ(dialog.font().pointSize(), 8);
+  const int counts[6] = {1, 16, 4, 3, 5, 4};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(dialog.Combos[i]->count(), counts[i]) << i;
   EXPECT_EQ(dialog.Combos[1]->itemText(0), QStringLiteral("Custom"));
   EXPECT_EQ(dialog.Combos[5]->itemText(2), QStringLiteral("None"));
   EXPECT_EQ(dialog.Button1->geometry(), QRect(70, 184, 75, 25));
@@ -245,6 +248,12 @@ TEST(ComComboBox, FollowsItsPortAndForgetsItWhenDestroyed) {
   EXPECT_EQ(changes, 1);
   combo.SetText(QStringLiteral("nonsense"));
   EXPECT_EQ(combo.Text(), QStringLiteral("Odd"));
+  // Only the port linked now is watched.
+  auto earlier = std::make_unique<TComPort>();
+  combo.SetComPort(earlier.get());
+  combo.SetComPort(port.get());
+  earlier.reset();
+  EXPECT_EQ(combo.ComPort(), port.get());
   port.reset();
   EXPECT_EQ(combo.ComPort(), nullptr);
   EXPECT_EQ(combo.currentIndex(), 0);
