@@ -131,6 +131,7 @@ TEST(OpenReason, WhatIsNoTerminalIsNoSerialPort) {
                                                        {dir.Path("link"), "是普通文件"},
                                                        {dir.root, "是文件夹"},
                                                        {"/dev/null", "不是串行终端设备"},
+                                                       {"/dev/tty", "不是串行终端设备"},
                                                        {"/dev/ptmx", "不是串行终端设备"}};
   for (const auto& [path, what] : cases) {
     const Failure failure = OpenFailure(path);
