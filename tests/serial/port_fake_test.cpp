@@ -208,6 +208,9 @@ TEST_F(PortOnFake, AChangedPortNameReopens) {
   EXPECT_EQ(Only(line.Calls(), {"CreateFile", "CloseHandle"}),
             (std::vector<std::string>{"CloseHandle()", "CreateFile(com1)"}));
   EXPECT_TRUE(port.Connected());
+  TComPort second;  // the device admits one port at a time
+  second.SetDeviceOpener(line.Opener());
+  EXPECT_EQ(Raised([&] { second.OpenPort(); }), "1/5");
 }
 
 TEST_F(PortOnFake, TransfersOnAClosedPortFailWithTheInvalidHandle) {

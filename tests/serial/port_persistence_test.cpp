@@ -5,9 +5,9 @@
 #include "serial/com_port.h"
 #include "qt_printers.h"
 #include "raised.h"
+#include "tests/platform_registry/store_fixture.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -19,14 +19,12 @@ namespace {
 
 const QString appPath = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K");
 
-class Persistence : public ::testing::Test {
+class Persistence : public store_test::StoreTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    platform::SetRegistryFilePath(dir.filePath(QStringLiteral("registry.reg")));
+    StoreTest::SetUp();
     port.setObjectName(QStringLiteral("ComPort"));
   }
-  void TearDown() override { platform::SetRegistryFilePath(QString()); }
 
   // Name, type and text of each value of a key, in stored order.
   QStringList Values(platform::HKEY root, const QString& key) {
@@ -51,16 +49,11 @@ class Persistence : public ::testing::Test {
     ASSERT_EQ(platform::RegCloseKey(handle), 0u);
   }
 
-  QTemporaryDir dir;
   TComPort port;
 };
 
-platform::RegValue Text(const QString& t) {
-  platform::RegValue v;
-  v.type = platform::REG_SZ;
-  v.text = t;
-  return v;
-}
+using store_test::Dword;
+using store_test::Sz;
 
 std::string RestoreError(TComPort& port, TSettingsStore store, const QString& path) {
   return Raised([&] { port.RestoreSettings(store, path); });
@@ -168,8 +161,8 @@ TEST_F(Persistence, RegistryPathRules) {
 
 TEST_F(Persistence, RestoreRulesForBothStores) {
   const QString key = QStringLiteral("Software\\ZT_MODBUS_K\\ComPort");
-  WriteRegistry(key, QStringLiteral("BaudRate"), Text(QStringLiteral("cUSTOM")));
-  WriteRegistry(key, QStringLiteral("Parity"), Text(QStringLiteral("oDD")));
+  WriteRegistry(key, QStringLiteral("BaudRate"), Sz(QStringLiteral("cUSTOM")));
+  WriteRegistry(key, QStringLiteral("Parity"), Sz(QStringLiteral("oDD")));
   port.SetPort(QStringLiteral("/dev/ttyUSB3"));
   EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "17/-1");
   EXPECT_EQ(port.BaudRate(), brCustom);       // read before the failure: kept
@@ -177,20 +170,17 @@ TEST_F(Persistence, RestoreRulesForBothStores) {
   EXPECT_EQ(port.Parity()->Bits(), prNone);   // after the failure: not read
   EXPECT_EQ(port.BatchDepth(), 0);
 
-  WriteRegistry(key, QStringLiteral("CustomBaudRate"), Text(QStringLiteral("31250")));
+  WriteRegistry(key, QStringLiteral("CustomBaudRate"), Sz(QStringLiteral("31250")));
   EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "17/-1");  // wrong type
-  platform::RegValue number;
-  number.type = platform::REG_DWORD;
-  number.number = 31250;
-  WriteRegistry(key, QStringLiteral("CustomBaudRate"), number);
-  WriteRegistry(key, QStringLiteral("FlowControl"), Text(QStringLiteral("rubbish")));
+  WriteRegistry(key, QStringLiteral("CustomBaudRate"), Dword(31250));
+  WriteRegistry(key, QStringLiteral("FlowControl"), Sz(QStringLiteral("rubbish")));
   port.FlowControl()->SetFlowControl(fcHardware);
   EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "none");
   EXPECT_EQ(port.CustomBaudRate(), 31250);
   EXPECT_EQ(port.Parity()->Bits(), prOdd);
   EXPECT_EQ(port.FlowControl()->FlowControl(), fcHardware);  // "Custom" changes no flag
 
-  const QString ini = dir.filePath(QStringLiteral("port.ini"));
+  const QString ini = Path(QStringLiteral("port.ini"));
   QFile file(ini);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write("[ComPort]\nBaudRate=Custom\nParity=Even\n");
@@ -210,7 +200,7 @@ TEST_F(Persistence, RandomSettingsRoundTripThroughBothStores) {
     Randomize(port, rng);
     const QStringList saved = Describe(port);
     const TSettingsStore store = round % 2 ? ssIniFile : ssRegistry;
-    const QString path = store == ssIniFile ? dir.filePath(QStringLiteral("round.ini")) : appPath;
+    const QString path = store == ssIniFile ? Path(QStringLiteral("round.ini")) : appPath;
     port.SaveSettings(store, path);
     TComPort restored;
     restored.setObjectName(QStringLiteral("ComPort"));
@@ -238,7 +228,7 @@ TEST_F(Persistence, RestoringOntoAnOpenPortAppliesOnce) {
 
 TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
   // A file where the folder should be: nothing can be written there, not even by root.
-  const QString blocker = dir.filePath(QStringLiteral("blocker"));
+  const QString blocker = Path(QStringLiteral("blocker"));
   QFile block(blocker);
   ASSERT_TRUE(block.open(QIODevice::WriteOnly));
   block.close();
@@ -249,7 +239,7 @@ TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
 
   // Each bad file's exact outcome. A file that cannot be parsed opens no key, so every text
   // reads as empty; a value of the wrong type fails the restore where it is read.
-  const QString bad = dir.filePath(QStringLiteral("bad.reg"));
+  const QString bad = Path(QStringLiteral("bad.reg"));
   platform::SetRegistryFilePath(bad);
   const QByteArray head =
       "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n";

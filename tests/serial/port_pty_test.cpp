@@ -1,7 +1,6 @@
 // The port on real pseudo-terminal pairs: the test holds the master end and its own descriptor
 // of the slave end (for reading the line format back); the port opens the slave by path.
 #include "framework/synchronize.h"
-#include "platform/termios2_linux.h"
 #include "serial/com_port.h"
 #include "wait.h"
 
@@ -34,54 +33,6 @@ const TComEvents designedEvents{evRxChar, evTxEmpty, evRxFlag, evRing,   evBreak
 
 }  // namespace
 
-TEST(PortOnPty, OpensExclusivelyAndCloses) {
-  PtyPair pty;
-  TComPort port;
-  port.SetPort(PathOf(pty));
-  port.SetEvents(designedEvents);
-  port.OpenPort();
-  EXPECT_TRUE(port.Connected());
-  EXPECT_TRUE(port.ThreadRunning());
-
-  TComPort second;
-  second.SetPort(PathOf(pty));
-  EXPECT_EQ(Raised([&] { second.OpenPort(); }), "1/5");
-  port.ClosePort();
-  EXPECT_FALSE(port.Connected());
-  second.OpenPort();  // free again
-  EXPECT_TRUE(second.Connected());
-}
-
-TEST(PortOnPty, LineSettingsReachTheDevice) {
-  PtyPair pty;
-  TComPort port;
-  port.SetPort(PathOf(pty));
-  auto speed = [&] {
-    uint32_t in = 0, out = 0;
-    EXPECT_TRUE(platform::ReadLineSpeed(pty.OwnSlave(), in, out));
-    return out;
-  };
-  port.OpenPort();
-  EXPECT_EQ(speed(), 9600u);
-  port.SetBaudRate(br115200);
-  EXPECT_EQ(speed(), 115200u);
-  port.SetCustomBaudRate(31250);
-  port.SetBaudRate(brCustom);
-  EXPECT_EQ(speed(), 31250u);
-
-  // A pseudo-terminal keeps 8 data bits and no parity whatever it is told; stop bits stick.
-  port.SetStopBits(sbTwoStopBits);
-  platform::LineFormat format;
-  ASSERT_TRUE(platform::ReadLineFormat(pty.OwnSlave(), format));
-  EXPECT_EQ(format.stopBits, 2);
-
-  // A rate the device refuses is reported with its code; the port stays usable.
-  EXPECT_EQ(Raised([&] { port.SetCustomBaudRate(0); }), "7/87");
-  EXPECT_TRUE(port.Connected());
-  port.SetCustomBaudRate(2400);
-  EXPECT_EQ(speed(), 2400u);
-}
-
 TEST(PortOnPty, BytesTravelBothWays) {
   PtyPair pty;
   TComPort port;
@@ -89,10 +40,8 @@ TEST(PortOnPty, BytesTravelBothWays) {
   port.SetEvents(designedEvents);
   std::vector<uint8_t> received;
   std::atomic<bool> onGui{true};
-  std::vector<int> counts;
   port.OnRxChar = [&](QObject*, int count) {
     onGui = onGui && framework::IsGuiThread();
-    counts.push_back(count);
     std::vector<uint8_t> buffer(size_t(count) + 4);
     const int n = port.ReceiveBytes(buffer.data(), int(buffer.size()));
     received.insert(received.end(), buffer.begin(), buffer.begin() + n);
@@ -103,23 +52,12 @@ TEST(PortOnPty, BytesTravelBothWays) {
   EXPECT_EQ(port.SendBytes(request, 8), 8);
   EXPECT_EQ(pty.Receive(8, 2s), std::string(request, request + 8));
 
-  // Two bytes wake the event thread, which then waits for the GUI thread; a third byte comes
-  // before the GUI thread dispatches, so the handler is told 3.
-  pty.Send("\x01\x03");
-  QThread::msleep(60);
-  pty.Send("\x06");
-  QThread::msleep(60);
-  ASSERT_TRUE(ProcessUntil([&] { return received.size() >= 3; }));
-  EXPECT_TRUE(onGui);
-  ASSERT_FALSE(counts.empty());
-  EXPECT_EQ(counts.front(), 3);
-
   std::vector<uint8_t> burst(300);
   for (size_t i = 0; i < burst.size(); ++i) burst[i] = uint8_t(i);
-  received.clear();
   pty.Send(std::string(burst.begin(), burst.end()));
   ASSERT_TRUE(ProcessUntil([&] { return received.size() >= burst.size(); }));
   EXPECT_EQ(received, burst);
+  EXPECT_TRUE(onGui);
   port.ClosePort();
 }
 

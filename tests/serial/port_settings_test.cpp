@@ -86,11 +86,6 @@ TEST(SettingsObjects, BufferSizesStayEvenAndCopyingChecksTheClass) {
   EXPECT_EQ(copy.Bits(), prEven);
   EXPECT_EQ(copy.ReplaceChar(), '?');
   EXPECT_THROW(copy.Assign(buffer), framework::EConvertError);
-
-  TComTimeouts timeouts;
-  EXPECT_EQ(timeouts.ReadInterval(), -1);
-  EXPECT_EQ(timeouts.WriteTotalMultiplier(), 100);
-  EXPECT_EQ(timeouts.WriteTotalConstant(), 1000);
 }
 
 TEST(PortErrors, MessagesCarryTheSystemErrorSuffix) {
