@@ -62,7 +62,7 @@ QString Lookup(const QString& text) {
 QString ComErrorText(int code) {
   if (code < 1 || code > 23) return QString();
   std::lock_guard<std::mutex> guard(Table().lock);
-  return Table().texts[size_t(code - 1)];
+  return Table().texts.at(size_t(code - 1));
 }
 
 void SetComTextLookup(ComTextLookup lookup) {

@@ -3,6 +3,7 @@
 // may not open (and the group to join). The Win32 numbers stay what they were.
 #include <fcntl.h>
 #include <grp.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -13,6 +14,8 @@
 
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "tests/platform/pty_pair.h"
 
@@ -131,6 +134,7 @@ TEST(OpenReason, WhatIsNoTerminalIsNoSerialPort) {
                                                        {dir.Path("link"), "是普通文件"},
                                                        {dir.root, "是文件夹"},
                                                        {"/dev/null", "不是串行终端设备"},
+                                                       {"/dev/tty", "不是串行终端设备"},
                                                        {"/dev/ptmx", "不是串行终端设备"}};
   for (const auto& [path, what] : cases) {
     const Failure failure = OpenFailure(path);
@@ -156,6 +160,24 @@ TEST(OpenReason, AHeldLineNamesItsHolder) {
       << busy.reason;
   // The test's own descriptor of the line holds no lock: only the holder is named.
   EXPECT_EQ(busy.reason.find("platform_tests"), std::string::npos) << busy.reason;
+}
+
+// Four holders are all named; a fifth is only hinted at.
+TEST(OpenReason, ManyHoldersAreCut) {
+  PtyPair pty;
+  const std::string path = pty.SlavePath();
+  auto share = [&path] {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    return fd >= 0 && flock(fd, LOCK_SH | LOCK_NB) == 0;
+  };
+  std::vector<std::unique_ptr<Holder>> holders;
+  for (const char* more : {"", " 等"}) {
+    while (holders.size() < (*more ? 5u : 4u)) holders.push_back(std::make_unique<Holder>(share));
+    const std::string reason = OpenFailure(path).reason;
+    EXPECT_NE(reason.find("）" + std::string(more) + "；请先关闭"), std::string::npos) << reason;
+  }
+  // Each holder also holds the release pipes of those before it: they do not end on their own.
+  for (const auto& holder : holders) kill(holder->Pid(), SIGKILL);
 }
 
 // The permission cases need a user other than root: the test drops to nobody in a child.

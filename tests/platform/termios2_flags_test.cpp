@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/termios2_linux.h"
+#include "tests/platform/pty_pair.h"
 
 namespace platform {
 namespace {
@@ -53,6 +54,16 @@ TEST(LineFlags, DecodeGivesBackWhatWasEncoded) {
         const LineFormat format = Format(baud, bits, parity, 2);
         EXPECT_EQ(DecodeLineFlags(EncodeLineFormat(format, {})), format);
       }
+}
+
+// Every call answers whether the kernel did it; a pseudo-terminal has no modem lines.
+TEST(TerminalCalls, SayWhetherTheyWorked) {
+  testing::PtyPair pty;
+  EXPECT_TRUE(SetExclusive(pty.OwnSlave(), true));
+  EXPECT_TRUE(SetExclusive(pty.OwnSlave(), false));
+  EXPECT_FALSE(SetDtr(pty.OwnSlave(), true));
+  EXPECT_FALSE(SetRts(pty.OwnSlave(), false));
+  EXPECT_FALSE(SetExclusive(-1, true));
 }
 
 // Marks as the kernel sends them with PARMRK, one read per inner list; '?' replaces when set.

@@ -57,18 +57,20 @@ TEST_F(Ini, RandomValuesReadBackExactly) {
 
 TEST_F(Ini, UpdateKeepsWhatOthersWroteMeanwhile) {
   Put(File().replace(QLatin1String("sub/"), QString()),
-      "; settings\n[Other]\nA=1\n\n[ComPort]\nPort=COM1\n");
+      "; settings\n[Other]\nA=1\n\n[ComPort]\nPort=COM1\n[Empty]\n");
   const QString file = Path(QStringLiteral("port.ini"));
   IniFile mine(file);
   IniFile theirs(file);
   mine.WriteString(QStringLiteral("ComPort"), QStringLiteral("BaudRate"), QStringLiteral("19200"));
   mine.WriteInteger(QStringLiteral("New"), QStringLiteral("X"), 7);
+  mine.WriteInteger(QStringLiteral("Empty"), QStringLiteral("Y"), 8);
   theirs.WriteString(QStringLiteral("Other"), QStringLiteral("B"), QStringLiteral("2"));
   theirs.UpdateFile();
   mine.UpdateFile();
   EXPECT_EQ(
       Read(file),
-      "; settings\n[Other]\nA=1\nB=2\n\n[ComPort]\nPort=COM1\nBaudRate=19200\n\n[New]\nX=7\n");
+      "; settings\n[Other]\nA=1\nB=2\n\n[ComPort]\nPort=COM1\nBaudRate=19200\n[Empty]\nY=8\n"
+      "\n[New]\nX=7\n");
   EXPECT_EQ(mine.ReadString(QStringLiteral("other"), QStringLiteral("b"), {}), "2");
 }
 

@@ -106,6 +106,8 @@ TEST_F(Registry, DefaultFileFollowsXdgConfigHome) {
   ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, QStringLiteral("K"), key), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);  // a new key is written, and its folder made
   EXPECT_TRUE(QFile::exists(RegistryFilePath()));
+  qputenv("XDG_CONFIG_HOME", "relative");  // not a place: the usual one instead
+  EXPECT_EQ(RegistryFilePath(), QDir::homePath() + QStringLiteral("/.config/zt-modbus-k/registry.reg"));
   qputenv("XDG_CONFIG_HOME", saved);
   if (saved.isNull()) qunsetenv("XDG_CONFIG_HOME");
 }

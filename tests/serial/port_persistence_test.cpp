@@ -4,9 +4,10 @@
 #include "platform/registry.h"
 #include "serial/com_port.h"
 #include "qt_printers.h"
+#include "raised.h"
+#include "tests/platform_registry/store_fixture.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -18,29 +19,11 @@ namespace {
 
 const QString appPath = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K");
 
-class Persistence : public ::testing::Test {
+class Persistence : public store_test::StoreTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    platform::SetRegistryFilePath(dir.filePath(QStringLiteral("registry.reg")));
+    StoreTest::SetUp();
     port.setObjectName(QStringLiteral("ComPort"));
-  }
-  void TearDown() override { platform::SetRegistryFilePath(QString()); }
-
-  // Name, type and text of each value of a key, in stored order.
-  QStringList Values(platform::HKEY root, const QString& key) {
-    platform::RegistryKeyPtr handle;
-    if (platform::RegOpenKeyEx(root, key, platform::KEY_READ, handle) != 0) return {};
-    QStringList out;
-    for (uint32_t i = 0;; ++i) {
-      QString name;
-      platform::RegValue value;
-      if (platform::RegEnumValue(*handle, i, 16384, 1 << 20, name, value) != 0) break;
-      out << name + (value.type == platform::REG_DWORD ? QStringLiteral("#") + QString::number(value.number)
-                                                        : QStringLiteral("=") + value.text);
-    }
-    platform::RegCloseKey(handle);
-    return out;
   }
 
   void WriteRegistry(const QString& key, const QString& name, const platform::RegValue& value) {
@@ -50,24 +33,14 @@ class Persistence : public ::testing::Test {
     ASSERT_EQ(platform::RegCloseKey(handle), 0u);
   }
 
-  QTemporaryDir dir;
   TComPort port;
 };
 
-platform::RegValue Text(const QString& t) {
-  platform::RegValue v;
-  v.type = platform::REG_SZ;
-  v.text = t;
-  return v;
-}
+using store_test::Dword;
+using store_test::Sz;
 
-int RestoreError(TComPort& port, TSettingsStore store, const QString& path) {
-  try {
-    port.RestoreSettings(store, path);
-  } catch (const EComPort& e) {
-    return e.PortErrorCode;
-  }
-  return 0;
+std::string RestoreError(TComPort& port, TSettingsStore store, const QString& path) {
+  return Raised([&] { port.RestoreSettings(store, path); });
 }
 
 // Sets every stored setting at random.
@@ -141,36 +114,29 @@ TEST(TextForms, CharactersAndYesNo) {
   EXPECT_FALSE(ParseYesNo(QString()));
 }
 
-TEST_F(Persistence, DefaultsAndACustomRateAreWrittenInOrder) {
+// Both rows of the description: the defaults, and a custom rate right after "Custom". The
+// root's name is read in any letter case; a root that is neither name leaves the user's.
+TEST_F(Persistence, WhatIsWrittenWhere) {
   port.SaveSettings(ssRegistry, appPath);
-  const QString key = QStringLiteral("Software\\ZT_MODBUS_K\\ComPort");
-  EXPECT_EQ(Values(platform::HKEY_LOCAL_MACHINE, key),
-            (QStringList{"Port=COM1", "BaudRate=9600", "StopBits=1", "DataBits=8", "Parity=None",
-                         "FlowControl=None"}));
   port.SetBaudRate(brCustom);
   port.SetCustomBaudRate(31250);
-  port.SaveSettings(ssRegistry, appPath + QStringLiteral("\\Custom"));
-  EXPECT_EQ(Values(platform::HKEY_LOCAL_MACHINE,
-                   QStringLiteral("Software\\ZT_MODBUS_K\\Custom\\ComPort")).mid(0, 3),
-            (QStringList{"Port=COM1", "BaudRate=Custom", "CustomBaudRate#31250"}));
+  port.SaveSettings(ssRegistry, QStringLiteral("hkey_local_machine\\Software\\Custom\\"));
+  port.SaveSettings(ssRegistry, QStringLiteral("HKLM\\Software\\B"));
+  const QByteArray rest = "\"StopBits\"=\"1\"\n\"DataBits\"=\"8\"\n\"Parity\"=\"None\"\n"
+                          "\"FlowControl\"=\"None\"\n";
+  EXPECT_EQ(Read(RegFile()),
+            "Windows Registry Editor Version 5.00\n\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n"
+            "\"Port\"=\"COM1\"\n\"BaudRate\"=\"9600\"\n" + rest +
+            "\n[HKEY_LOCAL_MACHINE\\Software\\Custom\\ComPort]\n"
+            "\"Port\"=\"COM1\"\n\"BaudRate\"=\"Custom\"\n\"CustomBaudRate\"=dword:00007a12\n" + rest +
+            "\n[HKEY_CURRENT_USER\\Software\\B\\ComPort]\n"
+            "\"Port\"=\"COM1\"\n\"BaudRate\"=\"Custom\"\n\"CustomBaudRate\"=dword:00007a12\n" + rest);
 }
 
-TEST_F(Persistence, RegistryPathRules) {
-  port.SaveSettings(ssRegistry, QStringLiteral("hkey_local_machine\\Software\\A\\"));
-  EXPECT_FALSE(Values(platform::HKEY_LOCAL_MACHINE, QStringLiteral("Software\\A\\ComPort")).isEmpty());
-  port.SaveSettings(ssRegistry, QStringLiteral("HKLM\\Software\\B"));
-  EXPECT_FALSE(Values(platform::HKEY_CURRENT_USER, QStringLiteral("Software\\B\\ComPort")).isEmpty());
-  EXPECT_TRUE(Values(platform::HKEY_LOCAL_MACHINE, QStringLiteral("Software\\B\\ComPort")).isEmpty());
-  port.SaveSettings(ssRegistry, QStringLiteral("HKEY_CURRENT_USER\\"));
-  EXPECT_FALSE(Values(platform::HKEY_CURRENT_USER, QStringLiteral("ComPort")).isEmpty());
+TEST_F(Persistence, APathWithoutARootOpensNothing) {
   // No backslash at all: nothing is opened, so saving fails and restoring reads empty texts.
-  try {
-    port.SaveSettings(ssRegistry, QStringLiteral("Software"));
-    FAIL();
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 16);
-    EXPECT_EQ(e.Message(), QStringLiteral("Failed to store settings"));
-  }
+  EXPECT_EQ(Raised([&] { port.SaveSettings(ssRegistry, QStringLiteral("Software")); }), "16/-1");
   port.RestoreSettings(ssRegistry, QStringLiteral("Software"));
   EXPECT_EQ(port.Port(), QString());
   EXPECT_EQ(port.BaudRate(), br9600);
@@ -178,36 +144,33 @@ TEST_F(Persistence, RegistryPathRules) {
 
 TEST_F(Persistence, RestoreRulesForBothStores) {
   const QString key = QStringLiteral("Software\\ZT_MODBUS_K\\ComPort");
-  WriteRegistry(key, QStringLiteral("BaudRate"), Text(QStringLiteral("cUSTOM")));
-  WriteRegistry(key, QStringLiteral("Parity"), Text(QStringLiteral("oDD")));
+  WriteRegistry(key, QStringLiteral("BaudRate"), Sz(QStringLiteral("cUSTOM")));
+  WriteRegistry(key, QStringLiteral("Parity"), Sz(QStringLiteral("oDD")));
   port.SetPort(QStringLiteral("/dev/ttyUSB3"));
-  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), 17);
+  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "17/-1");
   EXPECT_EQ(port.BaudRate(), brCustom);       // read before the failure: kept
   EXPECT_EQ(port.Port(), QString());          // a missing "Port" is the empty text
   EXPECT_EQ(port.Parity()->Bits(), prNone);   // after the failure: not read
   EXPECT_EQ(port.BatchDepth(), 0);
 
-  WriteRegistry(key, QStringLiteral("CustomBaudRate"), Text(QStringLiteral("31250")));
-  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), 17);  // wrong type
-  platform::RegValue number;
-  number.type = platform::REG_DWORD;
-  number.number = 31250;
-  WriteRegistry(key, QStringLiteral("CustomBaudRate"), number);
-  WriteRegistry(key, QStringLiteral("FlowControl"), Text(QStringLiteral("rubbish")));
+  WriteRegistry(key, QStringLiteral("CustomBaudRate"), Sz(QStringLiteral("31250")));
+  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "17/-1");  // wrong type
+  WriteRegistry(key, QStringLiteral("CustomBaudRate"), Dword(31250));
+  WriteRegistry(key, QStringLiteral("FlowControl"), Sz(QStringLiteral("rubbish")));
   port.FlowControl()->SetFlowControl(fcHardware);
-  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), 0);
+  EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "none");
   EXPECT_EQ(port.CustomBaudRate(), 31250);
   EXPECT_EQ(port.Parity()->Bits(), prOdd);
   EXPECT_EQ(port.FlowControl()->FlowControl(), fcHardware);  // "Custom" changes no flag
 
-  const QString ini = dir.filePath(QStringLiteral("port.ini"));
+  const QString ini = Path(QStringLiteral("port.ini"));
   QFile file(ini);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write("[ComPort]\nBaudRate=Custom\nParity=Even\n");
   file.close();
   port.SetCustomBaudRate(4800);
   port.SetPort(QStringLiteral("COM7"));
-  EXPECT_EQ(RestoreError(port, ssIniFile, ini), 0);
+  EXPECT_EQ(RestoreError(port, ssIniFile, ini), "none");
   EXPECT_EQ(port.CustomBaudRate(), 9600);
   EXPECT_EQ(port.Port(), QStringLiteral("COM7"));  // missing key: unchanged
   EXPECT_EQ(port.Parity()->Bits(), prEven);
@@ -220,7 +183,7 @@ TEST_F(Persistence, RandomSettingsRoundTripThroughBothStores) {
     Randomize(port, rng);
     const QStringList saved = Describe(port);
     const TSettingsStore store = round % 2 ? ssIniFile : ssRegistry;
-    const QString path = store == ssIniFile ? dir.filePath(QStringLiteral("round.ini")) : appPath;
+    const QString path = store == ssIniFile ? Path(QStringLiteral("round.ini")) : appPath;
     port.SaveSettings(store, path);
     TComPort restored;
     restored.setObjectName(QStringLiteral("ComPort"));
@@ -248,43 +211,34 @@ TEST_F(Persistence, RestoringOntoAnOpenPortAppliesOnce) {
 
 TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
   // A file where the folder should be: nothing can be written there, not even by root.
-  const QString blocker = dir.filePath(QStringLiteral("blocker"));
+  const QString blocker = Path(QStringLiteral("blocker"));
   QFile block(blocker);
   ASSERT_TRUE(block.open(QIODevice::WriteOnly));
   block.close();
   platform::SetRegistryFilePath(blocker + QStringLiteral("/registry.reg"));
-  try {
-    port.SaveSettings(ssRegistry, appPath);
-    FAIL() << "saved into a file";
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 16);
-  }
-  try {
-    port.SaveSettings(ssIniFile, blocker + QStringLiteral("/port.ini"));
-    FAIL() << "saved into a file";
-  } catch (const EComPort& e) {
-    EXPECT_EQ(e.PortErrorCode, 16);
-  }
+  EXPECT_EQ(Raised([&] { port.SaveSettings(ssRegistry, appPath); }), "16/-1");
+  EXPECT_EQ(Raised([&] { port.SaveSettings(ssIniFile, blocker + QStringLiteral("/port.ini")); }),
+            "16/-1");
 
   // Each bad file's exact outcome. A file that cannot be parsed opens no key, so every text
   // reads as empty; a value of the wrong type fails the restore where it is read.
-  const QString bad = dir.filePath(QStringLiteral("bad.reg"));
+  const QString bad = Path(QStringLiteral("bad.reg"));
   platform::SetRegistryFilePath(bad);
   const QByteArray head =
       "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n";
   const struct {
     QByteArray content;
-    int code;
+    const char* outcome;
     const char* port;
   } rows[] = {
-      {head + "\"Port\"=\"/dev/tt", 0, ""},
-      {QByteArray("\x00\xff\xfe garbage \x01\x02", 12), 0, ""},
-      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:zz\n", 0, ""},
-      {head + "Port=/dev/ttyS0\n", 0, ""},
-      {head + "\"Port\"=dword:00000001\n", 17, "COM9"},
-      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:00000005\n", 17, "COM3"},
-      {head + "\"Port\"=hex:\n", 0, ""},
-      {head + "\"Port\"=hex(2):43,00,4f,00,4d,00,35,00,00,00\n", 0, "COM5"},
+      {head + "\"Port\"=\"/dev/tt", "none", ""},
+      {QByteArray("\x00\xff\xfe garbage \x01\x02", 12), "none", ""},
+      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:zz\n", "none", ""},
+      {head + "Port=/dev/ttyS0\n", "none", ""},
+      {head + "\"Port\"=dword:00000001\n", "17/-1", "COM9"},
+      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:00000005\n", "17/-1", "COM3"},
+      {head + "\"Port\"=hex:\n", "none", ""},
+      {head + "\"Port\"=hex(2):43,00,4f,00,4d,00,35,00,00,00\n", "none", "COM5"},
   };
   for (const auto& row : rows) {
     QFile f(bad);
@@ -292,7 +246,7 @@ TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
     f.write(row.content);
     f.close();
     port.SetPort(QStringLiteral("COM9"));
-    EXPECT_EQ(RestoreError(port, ssRegistry, appPath), row.code) << row.content.constData();
+    EXPECT_EQ(RestoreError(port, ssRegistry, appPath), row.outcome) << row.content.constData();
     EXPECT_EQ(port.Port(), QString::fromLatin1(row.port)) << row.content.constData();
     EXPECT_EQ(port.BatchDepth(), 0);
   }

@@ -86,11 +86,6 @@ TEST(SettingsObjects, BufferSizesStayEvenAndCopyingChecksTheClass) {
   EXPECT_EQ(copy.Bits(), prEven);
   EXPECT_EQ(copy.ReplaceChar(), '?');
   EXPECT_THROW(copy.Assign(buffer), framework::EConvertError);
-
-  TComTimeouts timeouts;
-  EXPECT_EQ(timeouts.ReadInterval(), -1);
-  EXPECT_EQ(timeouts.WriteTotalMultiplier(), 100);
-  EXPECT_EQ(timeouts.WriteTotalConstant(), 1000);
 }
 
 TEST(PortErrors, MessagesCarryTheSystemErrorSuffix) {
@@ -103,6 +98,7 @@ TEST(PortErrors, MessagesCarryTheSystemErrorSuffix) {
   EXPECT_EQ(plain.SystemErrorCode, -1);
   EXPECT_EQ(ComErrorText(23), QStringLiteral("Registry error"));
   EXPECT_EQ(ComErrorText(0), QString());
+  EXPECT_EQ(ComErrorText(24), QString());
 
   // The lookup hook sees the table once at start-up and the suffix at every construction.
   QStringList seen;
