@@ -39,7 +39,6 @@ TEST(LabelAutoSize, TakesExactlyTheCaptionsExtent) {
   const QFontMetrics metrics(label.Font()->ToQFont());
   EXPECT_EQ(label.size(),
             QSize(metrics.horizontalAdvance(QStringLiteral("地址")), metrics.height()));
-  pixels::Keep(pixels::Render(label), "label_address");
 
   label.SetShadowXOffset(2);
   label.SetShadowYOffset(2);
@@ -71,7 +70,6 @@ TEST(LabelAutoSize, WordWrapKeepsTheWidthAndGrowsInLines) {
   label.SetAutoSize(true);
   EXPECT_EQ(label.width(), 40);
   EXPECT_GE(label.height(), 3 * lineHeight);
-  pixels::Keep(pixels::Render(label), "label_word_wrap");
 }
 
 TEST(LabelDrawing, ShadowLiesAtItsOffsetFromTheCaption) {
@@ -85,7 +83,6 @@ TEST(LabelDrawing, ShadowLiesAtItsOffsetFromTheCaption) {
     label.SetShadowShow(true);
     label.SetCaption(QStringLiteral("IL"));
     const QImage image = pixels::Render(label);
-    pixels::Keep(image, dx > 0 ? "label_shadow" : "label_shadow_left");
     const QRect text = BoxOf(image, Qt::black);
     const QRect shadow = BoxOf(image, Qt::red);
     ASSERT_FALSE(text.isEmpty());
@@ -105,14 +102,12 @@ TEST(LabelDrawing, BordersFrameTheWholeLabel) {
   label.SetBounds(0, 0, 60, 20);
   label.SetBorderStyle(ilbsSingle);
   QImage image = pixels::Render(label);
-  pixels::Keep(image, "label_single");
   const QColor frame = framework::ColorToQColor(framework::clWindowFrame);
   EXPECT_EQ(pixels::Count(image, QRect(0, 0, 60, 1), frame), 60);
   EXPECT_EQ(pixels::Count(image, QRect(59, 0, 1, 20), frame), 20);
   EXPECT_EQ(pixels::Count(image, QRect(0, 19, 60, 1), frame), 60);
   label.SetBorderStyle(ilbsRaised);
   image = pixels::Render(label);
-  pixels::Keep(image, "label_raised");
   EXPECT_EQ(image.pixel(0, 0), framework::ColorToQColor(framework::cl3DLight).rgb());
   EXPECT_EQ(image.pixel(1, 1), framework::ColorToQColor(framework::clBtnHighlight).rgb());
   EXPECT_EQ(image.pixel(59, 19), framework::ColorToQColor(framework::cl3DDkShadow).rgb());
@@ -133,8 +128,6 @@ TEST(LabelAccelerator, AmpersandIsTextUntilThereIsAFocusControl) {
   const QImage plainB = label(QStringLiteral("B"), nullptr);
   const QImage ampersand = label(QStringLiteral("&B"), nullptr);
   const QImage underlined = label(QStringLiteral("&B"), &target);
-  pixels::Keep(ampersand, "label_ampersand");
-  pixels::Keep(underlined, "label_underlined");
   EXPECT_NE(ampersand, plainB);
   // With a focus control only an underline is added to the plain "B".
   int differing = 0;

@@ -1,9 +1,8 @@
-// Pixel helpers of the instrument control tests: render a control, read regions back as text
-// art, and keep PNGs of the renders for a look (when ZT_PNG_DIR names a folder).
+// Pixel helpers of the instrument control tests: render a control and read regions back as
+// text art.
 #pragma once
 
 #include <QColor>
-#include <QDir>
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
@@ -49,14 +48,6 @@ inline int CountBright(const QImage& image, const QRect& area, int level = 128) 
       n += qRed(p) >= level && qGreen(p) >= level && qBlue(p) >= level;
     }
   return n;
-}
-
-inline void Keep(const QImage& image, const QString& name, int scale = 4) {
-  const QString dir = qEnvironmentVariable("ZT_PNG_DIR");
-  if (dir.isEmpty()) return;
-  QDir().mkpath(dir);
-  image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-      .save(dir + QLatin1Char('/') + name + QLatin1String(".png"));
 }
 
 }  // namespace pixels

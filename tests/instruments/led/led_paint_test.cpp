@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFontMetrics>
 #include <QPaintEvent>
 
@@ -180,44 +179,4 @@ TEST(LedLamp, AFlashStateRepaintsOnlyTheLampAndLeavesCheckedAlone) {
   EXPECT_EQ(Render(led).pixelColor(7, 17), Rgb(framework::clBtnFace));
   led.SetFlashing(false);  // no longer flashing: the lamp shows Checked again
   EXPECT_TRUE(led.LampOn());
-}
-
-TEST(LedGallery, AllShapesOnAndOffAtAllFourPositions) {
-  // Rows: the four positions with one-line captions, then with two-line ones; columns: each
-  // shape on and off. Written out when ZT_PNG_DIR is set.
-  const int cellW = 92, cellH = 56;
-  QWidget sheet;
-  sheet.setFont(CaptionFont());
-  sheet.resize(12 * cellW, 8 * cellH);
-  QList<TAbLED*> leds;
-  for (int row = 0; row < 8; ++row) {
-    for (int col = 0; col < 12; ++col) {
-      auto* led = new TAbLED(&sheet);
-      led->setGeometry(col * cellW, row * cellH, cellW - 4, cellH - 4);
-      led->SetLED_Position(TAbLED::TLEDPos(row % 4));
-      led->LED()->SetShape(TLED::TLEDShape(col / 2));
-      led->LED()->SetHeight(15);
-      led->LED()->SetColorOff(framework::clRed);
-      led->SetCaption(QString(col % 2 ? "off" : "on") + (row >= 4 ? "|line 2" : ""));
-      led->SetStatusInt(col % 2 ? 0 : 1);
-      leds << led;
-    }
-  }
-  QImage image(sheet.size(), QImage::Format_RGB32);
-  image.fill(Qt::white);
-  sheet.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-  if (const QByteArray dir = qgetenv("ZT_PNG_DIR"); !dir.isEmpty()) {
-    const QDir out(QString::fromLocal8Bit(dir));
-    image.save(out.filePath("led_gallery.png"));
-    const QImage corner = image.copy(0, 0, 6 * cellW, 2 * cellH);
-    corner.scaled(corner.size() * 4).save(out.filePath("led_gallery_zoomed.png"));
-  }
-  for (TAbLED* led : leds) {
-    const QPoint centre = PixelsOf(led->LampRect()).center() + led->pos();
-    const int shape = led->LED()->Shape();
-    const QPoint probe = centre + QPoint(1, shape == TLED::sArrowDown ? -3
-                                            : shape == TLED::sArrowUp ? 3
-                                                                      : 1);
-    EXPECT_EQ(image.pixelColor(probe), led->Checked() ? Green : QColor(255, 0, 0));
-  }
 }
