@@ -1,5 +1,5 @@
-// Pixel helpers of the instrument control tests: render a control and read regions back as
-// text art.
+// Helpers of the instrument control tests: render a control and read regions back as text art,
+// and collect what reaches the exception report.
 #pragma once
 
 #include <QColor>
@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QWidget>
 #include <ostream>
+
+#include "framework/guard.h"
 
 // Readable failure output for texts and text art.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -49,5 +51,14 @@ inline int CountBright(const QImage& image, const QRect& area, int level = 128) 
     }
   return n;
 }
+
+struct ReportSink {
+  QStringList messages;
+  framework::ExceptionReporter previous;
+  ReportSink() {
+    previous = framework::SetExceptionReporter([this](const QString& m) { messages << m; });
+  }
+  ~ReportSink() { framework::SetExceptionReporter(previous); }
+};
 
 }  // namespace pixels

@@ -1,5 +1,4 @@
-// Flashing: the client list and the flash tick, the flash timer's thread and its end, and the
-// real rate and cost of flashing.
+// Flashing: the client list and the flash tick, the flash timer's thread and its end.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -167,6 +166,9 @@ TEST(FlashThread, ThereIsNoFlashThreadWhileNothingFlashes) {
 TEST(FlashThread, TicksOnTheGuiThreadWhileEnabled) {
   TAbFlash flash;
   EXPECT_FALSE(flash.Thread()->Running());  // no event, no thread
+  EXPECT_EQ(flash.TickInterval(), 16);
+  QElapsedTimer clock;
+  clock.start();
   int ticks = 0;
   bool allOnGui = true;
   flash.SetOnTick([&](QObject* sender) {
@@ -174,6 +176,7 @@ TEST(FlashThread, TicksOnTheGuiThreadWhileEnabled) {
     allOnGui = allOnGui && framework::IsGuiThread() && sender == &flash;
   });
   ASSERT_TRUE(ProcessUntil([&] { return ticks >= 5; }, 2000));
+  EXPECT_GE(clock.elapsed(), 5 * 16);
   EXPECT_TRUE(allOnGui);
   flash.SetEnabled(false);
   ASSERT_TRUE(ProcessUntil([&] { return !flash.Thread()->Running(); }, 1000));
@@ -224,21 +227,4 @@ TEST(FlashThread, ProgramEndFreesTheTimerWhileItsThreadWaits) {
   led.SetChecked(true);
   const uint32_t counter = FlashCounter();
   EXPECT_TRUE(ProcessUntil([&] { return FlashCounter() >= counter + 3; }, 1000));
-}
-
-TEST(FlashTiming, TenLedsKeepTheRate) {
-  QWidget window;
-  std::vector<std::unique_ptr<RecordingLED>> leds;
-  for (int i = 0; i < 10; ++i) {
-    leds.push_back(std::make_unique<RecordingLED>(&window));
-    leds.back()->move((i % 5) * 80, (i / 5) * 36);
-    StartFlashing(*leds.back(), TAbBinGControl::ff4Hz);
-  }
-  window.show();
-  ProcessFor(1500);
-  for (const auto& led : leds) {  // from the first real change on: 8 ticks of 16 ms
-    const auto& states = led->states;
-    ASSERT_GE(states.size(), 8);
-    EXPECT_NEAR(double(states.back().ms - states[1].ms) / double(states.size() - 2), 128.0, 12.8);
-  }
 }
