@@ -1,13 +1,14 @@
-// Pixel helpers of the instrument control tests: render a control, read regions back as text
-// art, and keep PNGs of the renders for a look (when ZT_PNG_DIR names a folder).
+// Helpers of the instrument control tests: render a control and read regions back as text art,
+// and collect what reaches the exception report.
 #pragma once
 
 #include <QColor>
-#include <QDir>
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
 #include <ostream>
+
+#include "framework/guard.h"
 
 // Readable failure output for texts and text art.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -51,12 +52,13 @@ inline int CountBright(const QImage& image, const QRect& area, int level = 128) 
   return n;
 }
 
-inline void Keep(const QImage& image, const QString& name, int scale = 4) {
-  const QString dir = qEnvironmentVariable("ZT_PNG_DIR");
-  if (dir.isEmpty()) return;
-  QDir().mkpath(dir);
-  image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-      .save(dir + QLatin1Char('/') + name + QLatin1String(".png"));
-}
+struct ReportSink {
+  QStringList messages;
+  framework::ExceptionReporter previous;
+  ReportSink() {
+    previous = framework::SetExceptionReporter([this](const QString& m) { messages << m; });
+  }
+  ~ReportSink() { framework::SetExceptionReporter(previous); }
+};
 
 }  // namespace pixels

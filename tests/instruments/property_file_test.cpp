@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <tuple>
 
 #include "framework/exception.h"
 #include "instruments/integer_output.h"
@@ -109,6 +110,7 @@ TEST(PropertyFile, ToleratesGarbageLinesAndUnknownPaths) {
               "= 5\n"
               "Nonsense.Path = 3\n"
               "Font.Nothing = 1\n"
+              "Value.Color = 3\n"
               "ErrorFont = 7\n"
               "  ValueMax =   50  \r\n"
               "Value = 70\n"
@@ -136,14 +138,17 @@ TEST(PropertyFile, BadValuesAndMissingFilesGiveClearErrors) {
   EXPECT_EQ(field.ValueMin(), 0);
   EXPECT_FALSE(field.Updating());
 
-  files.Write(path, "Value = 99999999999\n");
-  EXPECT_TRUE(LoadError(field, path).startsWith("Error Loading Properties - "));
-  files.Write(path, "FormatStyle = 9\n");
-  EXPECT_TRUE(LoadError(field, path).startsWith("Error Loading Properties - "));
-  EXPECT_EQ(field.FormatStyle(), iifsInteger);
   TiSevenSegmentCharacter character;
-  files.Write(path, "Character = 300\n");
-  EXPECT_TRUE(LoadError(character, path).startsWith("Error Loading Properties - "));
+  const std::tuple<TiComponent*, const char*, const char*> rows[] = {
+      {&field, "Value = 99999999999", "'99999999999' is not a valid integer value"},
+      {&field, "FormatStyle = 9", "9 is not a valid value of FormatStyle"},
+      {&character, "Character = 300", "300 is out of range for Character"},
+  };
+  for (const auto& [control, line, message] : rows) {
+    files.Write(path, QByteArray(line) + "\n");
+    EXPECT_EQ(LoadError(*control, path), QStringLiteral("Error Loading Properties - ") + message);
+  }
+  EXPECT_EQ(field.FormatStyle(), iifsInteger);
   files.Write(path, "Character = 65\n");
   character.LoadPropertiesFromFile(path);
   EXPECT_EQ(character.Value(), sscA);

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
-#include <set>
-#include <utility>
 
 #include "instruments/seven_segment_display.h"
 #include "pixels.h"
@@ -14,65 +12,30 @@ using pixels::Render;
 
 namespace {
 
-using Pixel = std::pair<int, int>;  // x, y inside a cell
+// The pixels of segments A .. G in a 10 x 18 cell with margin 0, size 1, separation 1, worked
+// out by hand from the segment polygons: each letter marks a pixel of its segment.
+const char* const kCell[18] = {
+    ".AAAAAAAA.", "F.AAAAAA.B", "FF.AAAA.BB", "FFF....BBB", "FFF....BBB", "FFF....BBB",
+    "FF......BB", "F.GGGGGG.B", ".GGGGGGGG.", "E.GGGGGG.C", "EE......CC", "EEE....CCC",
+    "EEE....CCC", "EEE....CCC", "EEE....CCC", "EE.DDDD.CC", "E.DDDDDD.C", ".DDDDDDDD."};
 
-// The pixels of segments A .. G in a 10 x 18 cell with margin 0, size 1, separation 1,
-// worked out by hand from the segment polygons.
-std::set<Pixel> SegmentPixels(int segment) {
-  std::set<Pixel> p;
-  auto row = [&](int y, int x1, int x2) {
-    for (int x = x1; x <= x2; ++x) p.insert({x, y});
-  };
-  auto column = [&](int x, int y1, int y2) {
-    for (int y = y1; y <= y2; ++y) p.insert({x, y});
-  };
-  switch (segment) {
-    case 0:
-      row(0, 1, 8), row(1, 2, 7), row(2, 3, 6);
-      break;
-    case 1:
-      column(9, 1, 7), column(8, 2, 6), column(7, 3, 5);
-      break;
-    case 2:
-      column(9, 9, 16), column(8, 10, 15), column(7, 11, 14);
-      break;
-    case 3:
-      row(17, 1, 8), row(16, 2, 7), row(15, 3, 6);
-      break;
-    case 4:
-      column(0, 9, 16), column(1, 10, 15), column(2, 11, 14);
-      break;
-    case 5:
-      column(0, 1, 7), column(1, 2, 6), column(2, 3, 5);
-      break;
-    case 6:
-      row(7, 2, 7), row(8, 1, 8), row(9, 2, 7);
-      break;
-  }
-  return p;
-}
-
-QStringList CellArt(const std::set<Pixel>& lit, int w = 10, int h = 18) {
+// The cell's art with the segments of `bits` (A = 1 ... G = 64) marked.
+QStringList SegmentsArt(int bits) {
   QStringList rows;
-  for (int y = 0; y < h; ++y) {
-    QString r;
-    for (int x = 0; x < w; ++x) r += lit.count({x, y}) ? QLatin1Char('#') : QLatin1Char('.');
-    rows << r;
+  for (const char* line : kCell) {
+    QString row;
+    for (const char* c = line; *c; ++c)
+      row += *c != '.' && (bits >> (*c - 'A')) & 1 ? QLatin1Char('#') : QLatin1Char('.');
+    rows << row;
   }
   return rows;
-}
-
-QStringList SegmentsArt(int bits) {
-  std::set<Pixel> lit;
-  for (int s = 0; s < 7; ++s)
-    if (bits & (1 << s)) lit.merge(SegmentPixels(s));
-  return CellArt(lit);
 }
 
 const QColor kWhite(255, 255, 255);
 const QColor kOff(85, 85, 85);  // white with every channel divided by 3
 const QColor kBlack(0, 0, 0);
 const int kCellX[5] = {5, 21, 37, 53, 69};
+const int kDigits[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x67};
 
 // The main window's register display.
 struct RegisterDisplay {
@@ -88,91 +51,46 @@ struct RegisterDisplay {
 
 }  // namespace
 
-TEST(SevenSegmentGeometry, MainWindowDisplayHasFiveCellsAtTheDescribedPlaces) {
-  RegisterDisplay r;
-  EXPECT_EQ(r.display.size(), QSize(84, 28));
-  r.display.SetShowOffSegments(false);
-  r.display.SetValue(88888);
-  const QImage image = Render(r.display);
-  pixels::Keep(image, "seven_segment_88888");
-  for (int i = 0; i < 5; ++i)
-    EXPECT_EQ(r.Cell(image, i, kWhite), SegmentsArt(0x7F)) << "cell " << i;
-  // Nothing outside the cells.
-  EXPECT_EQ(Count(image, image.rect(), kWhite), 5 * Count(image, QRect(5, 5, 10, 18), kWhite));
-  EXPECT_EQ(Count(image, QRect(0, 0, 84, 5), kBlack), 84 * 5);
-  EXPECT_EQ(Count(image, QRect(15, 5, 6, 18), kBlack), 6 * 18);
-}
-
-TEST(SevenSegmentGeometry, SegmentsAAndGAreTheListedPolygons) {
-  RegisterDisplay r;
-  r.display.SetValue(7);  // A B C lit, G dark
-  const QImage image = Render(r.display);
-  const QStringList lit = r.Cell(image, 4, kWhite);
-  const QStringList dark = r.Cell(image, 4, kOff);
-  // A: (1,0) (8,0) (6,2) (3,2); G: (1,8) (2,7) (7,7) (8,8) (7,9) (2,9).
-  EXPECT_EQ(lit[0], ".########.");
-  EXPECT_EQ(lit[1].mid(2, 6), "######");
-  EXPECT_EQ(lit[2].mid(3, 4), "####");
-  EXPECT_EQ(dark[7].mid(1, 8), ".######.");
-  EXPECT_EQ(dark[8].mid(1, 8), "########");
-  EXPECT_EQ(dark[9].mid(1, 8), ".######.");
-  EXPECT_EQ(lit, SegmentsArt(0x07));
-  EXPECT_EQ(dark, SegmentsArt(0x7F & ~0x07));
-}
-
-TEST(SevenSegmentGeometry, EveryDigitLightsItsTableSegments) {
-  RegisterDisplay r;
-  const int segments[10] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07, 0x7F, 0x67};
-  r.display.SetLeadingStyle(ilsZeros);
-  for (int first = 0; first < 10; first += 5) {
-    r.display.SetValue(first * 10000 + (first + 1) * 1000 + (first + 2) * 100 + (first + 3) * 10 +
-                       first + 4);
+// The main window's display: 84 x 28, five 10 x 18 cells at x = 5, 21, 37, 53, 69 and y = 5,
+// each digit lighting its table's segments, unlit ones in the off colour, nothing elsewhere.
+TEST(SevenSegmentGeometry, EveryDigitAndLeadingStyleInTheMainWindowsCells) {
+  // Per cell: a digit, ' ' for a blank cell (every segment off), '_' for an empty one.
+  struct Row {
+    int value;
+    TiLeadingStyle leading;
+    const char* cells;
+  };
+  for (const Row& row : {Row{1234, ilsZeros, "01234"}, Row{56789, ilsSpaces, "56789"},
+                         Row{42, ilsSpaces, "   42"}, Row{0, ilsSpaces, "    0"},
+                         Row{0, ilsZeros, "00000"}, Row{0, ilsNone, "0____"},
+                         Row{-42, ilsNone, "42___"}}) {
+    SCOPED_TRACE(row.cells);
+    RegisterDisplay r;
+    EXPECT_EQ(r.display.size(), QSize(84, 28));
+    r.display.SetLeadingStyle(row.leading);
+    r.display.SetValue(row.value);
     const QImage image = Render(r.display);
+    int lit = 0;
     for (int i = 0; i < 5; ++i) {
-      EXPECT_EQ(r.Cell(image, i, kWhite), SegmentsArt(segments[first + i])) << first + i;
-      EXPECT_EQ(r.Cell(image, i, kOff), SegmentsArt(0x7F & ~segments[first + i])) << first + i;
+      const char c = row.cells[i];
+      if (c == '_') {
+        EXPECT_EQ(Count(image, QRect(kCellX[i], 5, 10, 18), kBlack), 180) << i;
+        continue;
+      }
+      const int bits = c == ' ' ? 0 : kDigits[c - '0'];
+      EXPECT_EQ(r.Cell(image, i, kWhite), SegmentsArt(bits)) << i;
+      EXPECT_EQ(r.Cell(image, i, kOff), SegmentsArt(0x7F & ~bits)) << i;
+      lit += int(SegmentsArt(bits).join(QString()).count(QLatin1Char('#')));
     }
+    EXPECT_EQ(Count(image, image.rect(), kWhite), lit);
+    EXPECT_EQ(Count(image, QRect(0, 0, 84, 5), kBlack), 84 * 5);
   }
-}
-
-TEST(SevenSegmentLeading, FortyTwoWithSpacesShowsThreeBlankCells) {
-  RegisterDisplay r;
-  r.display.SetValue(42);
-  const QImage image = Render(r.display);
-  pixels::Keep(image, "seven_segment_42_spaces");
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(r.Cell(image, i, kOff), SegmentsArt(0x7F)) << i;
-    EXPECT_EQ(Count(image, QRect(kCellX[i], 5, 10, 18), kWhite), 0);
-  }
-  EXPECT_EQ(r.Cell(image, 3, kWhite), SegmentsArt(0x66));
-  EXPECT_EQ(r.Cell(image, 4, kWhite), SegmentsArt(0x5B));
-}
-
-TEST(SevenSegmentLeading, ZeroInEachLeadingStyle) {
-  RegisterDisplay r;
-  r.display.SetValue(0);
-  QImage image = Render(r.display);  // ilsSpaces by default
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(r.Cell(image, i, kOff), SegmentsArt(0x7F));
-  EXPECT_EQ(r.Cell(image, 4, kWhite), SegmentsArt(0x3F));
-
-  r.display.SetLeadingStyle(ilsZeros);
-  image = Render(r.display);
-  pixels::Keep(image, "seven_segment_0_zeros");
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(r.Cell(image, i, kWhite), SegmentsArt(0x3F));
-
-  r.display.SetLeadingStyle(ilsNone);
-  image = Render(r.display);
-  pixels::Keep(image, "seven_segment_0_none");
-  EXPECT_EQ(r.Cell(image, 0, kWhite), SegmentsArt(0x3F));
-  for (int i = 1; i < 5; ++i)
-    EXPECT_EQ(Count(image, QRect(kCellX[i], 5, 10, 18), kBlack), 180) << "cell " << i;
 }
 
 TEST(SevenSegmentOverflow, TooManyDigitsShowArrows) {
   RegisterDisplay r;
   r.display.SetValue(100000);
   QImage image = Render(r.display);
-  pixels::Keep(image, "seven_segment_up_arrows");
   // Up arrow in a 10 x 18 cell: base (0..8, 9), apex (4, 5).
   const QStringList up = {"....#.....", "...###....", "..#####...", ".#######..", "#########."};
   for (int i = 0; i < 5; ++i) {
@@ -184,7 +102,6 @@ TEST(SevenSegmentOverflow, TooManyDigitsShowArrows) {
   r.display.SetValue(-100000);
   EXPECT_EQ(r.display.size(), QSize(100, 28));
   image = Render(r.display);
-  pixels::Keep(image, "seven_segment_down_arrows");
   // Sign cell at x 5: the lit minus (2..8, 13..14), the plus in the off colour.
   const QStringList sign = Art(image, QRect(5, 5, 10, 18), kWhite);
   EXPECT_EQ(sign[13], "..#######.");
@@ -203,7 +120,6 @@ TEST(SevenSegmentColours, PowerOffDrawsEverythingInTheOffColour) {
   r.display.SetValue(18);
   r.display.SetPowerOff(true);
   QImage image = Render(r.display);
-  pixels::Keep(image, "seven_segment_power_off");
   EXPECT_EQ(Count(image, image.rect(), kWhite), 0);
   EXPECT_EQ(r.Cell(image, 4, kOff), SegmentsArt(0x7F));
 
@@ -251,35 +167,53 @@ TEST(SevenSegmentLimits, SizesAndCountsAreKeptInRange) {
   EXPECT_FALSE(Render(d).isNull());
 }
 
-TEST(SevenSegmentCharacter, SizesItselfAndDrawsTheColon) {
-  TiSevenSegmentCharacter c;
-  EXPECT_EQ(c.size(), QSize(15, 23));
-  QImage image = Render(c);
-  pixels::Keep(image, "seven_segment_character_0", 8);
-  c.SetValue(sscColon);
-  EXPECT_EQ(c.size(), QSize(7, 23));
-  image = Render(c);
-  pixels::Keep(image, "seven_segment_character_colon", 8);
-  // Dots (2,6)-(4,9) and (2,14)-(4,17): rounding of 5·23/18 .. 13·23/18.
-  const QColor lime(0, 255, 0);
-  EXPECT_EQ(Count(image, QRect(2, 6, 3, 4), lime), 12);
-  EXPECT_EQ(Count(image, QRect(2, 14, 3, 4), lime), 12);
-  EXPECT_EQ(Count(image, image.rect(), lime), 24);
+// The special shapes of a character sized by itself (margin 2, size 1, 23 high, 7 wide for the
+// narrow ones, else 15): lit pixels, their bounds and the unlit shape's pixels, worked out from
+// the shapes' rectangles and triangles with r(k) = round(k·23/18).
+TEST(SevenSegmentCharacter, SizesItselfAndDrawsEachSpecialShape) {
+  struct Row {
+    TSevenSegmentCharacter value;
+    int width, lit;
+    QRect bounds;
+    int off;
+  };
+  const Row rows[] = {{sscPeriod, 7, 6, {2, 21, 3, 2}, 0},
+                      {sscColon, 7, 24, {2, 6, 3, 12}, 0},
+                      {sscSemiColon, 7, 30, {2, 6, 3, 15}, 0},
+                      {sscComma, 7, 18, {2, 14, 3, 7}, 0},
+                      {sscPlus, 15, 26, {4, 3, 8, 7}, 16},
+                      {sscMinus, 15, 16, {4, 17, 8, 2}, 26},
+                      {sscLine, 15, 11, {2, 11, 11, 1}, 0},
+                      {sscUpArrow, 15, 36, {2, 6, 11, 6}, 0},
+                      {sscDownArrow, 15, 36, {2, 11, 11, 6}, 0},
+                      {sscBlank, 15, 0, {}, 0}};
+  const QColor lime(0, 255, 0), dim(0, 85, 0);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(int(row.value));
+    TiSevenSegmentCharacter c;
+    c.SetValue(row.value);
+    EXPECT_EQ(c.size(), QSize(row.width, 23));
+    const QImage image = Render(c);
+    EXPECT_EQ(Count(image, image.rect(), lime), row.lit);
+    EXPECT_EQ(Count(image, row.bounds, lime), row.lit);
+    if (row.value != sscBlank) {
+      EXPECT_EQ(Count(image, image.rect(), dim), row.off);
+    }
+  }
 }
 
 TEST(SevenSegmentCharacter, CharactersMapThroughTheTable) {
   TiSevenSegmentCharacter c;
+  const QByteArray reads = "0123456789abcdef.:+- _<>;,";  // in the order of the values
+  for (int i = 0; i < reads.size(); ++i) {
+    c.SetCharacter(i >= 10 && i <= 15 ? char(reads[i] - 32) : reads[i]);  // 'A' reads as 'a'
+    EXPECT_EQ(c.Value(), TSevenSegmentCharacter(i)) << reads[i];
+    EXPECT_EQ(c.Character(), reads[i]);
+  }
   c.SetCharacter('x');
   EXPECT_EQ(c.Value(), sscBlank);
-  c.SetCharacter('A');
-  EXPECT_EQ(c.Character(), 'a');
-  c.SetCharacter('>');
-  EXPECT_EQ(c.Value(), sscDownArrow);
-  c.SetCharacter(';');
-  EXPECT_EQ(c.Character(), ';');
   c.SetSegmentBits(0xFF);
   EXPECT_EQ(c.SegmentBits(), 0x7F);
-  EXPECT_TRUE(c.SegGOn());
   c.SetSegGOn(false);
   EXPECT_EQ(c.SegmentBits(), 0x3F);
 }

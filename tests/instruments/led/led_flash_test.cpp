@@ -1,15 +1,10 @@
-// Flashing: the client list and the flash tick, the flash timer's thread and its end, and the
-// real rate and cost of flashing.
+// Flashing: the client list and the flash tick, the flash timer's thread and its end.
 #include <gtest/gtest.h>
-#include <time.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QMessageBox>
 #include <QPointer>
-#include <QTimer>
-#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -62,12 +57,6 @@ void StartFlashing(TAbLED& led, Freq frequency = TAbBinGControl::ff1Hz) {
 
 bool FlashThreadRunning() {
   return FlashTimer() && FlashTimer()->Thread()->Running();
-}
-
-double ThreadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
 }
 
 }  // namespace
@@ -177,6 +166,9 @@ TEST(FlashThread, ThereIsNoFlashThreadWhileNothingFlashes) {
 TEST(FlashThread, TicksOnTheGuiThreadWhileEnabled) {
   TAbFlash flash;
   EXPECT_FALSE(flash.Thread()->Running());  // no event, no thread
+  EXPECT_EQ(flash.TickInterval(), 16);
+  QElapsedTimer clock;
+  clock.start();
   int ticks = 0;
   bool allOnGui = true;
   flash.SetOnTick([&](QObject* sender) {
@@ -184,6 +176,7 @@ TEST(FlashThread, TicksOnTheGuiThreadWhileEnabled) {
     allOnGui = allOnGui && framework::IsGuiThread() && sender == &flash;
   });
   ASSERT_TRUE(ProcessUntil([&] { return ticks >= 5; }, 2000));
+  EXPECT_GE(clock.elapsed(), 5 * 16);
   EXPECT_TRUE(allOnGui);
   flash.SetEnabled(false);
   ASSERT_TRUE(ProcessUntil([&] { return !flash.Thread()->Running(); }, 1000));
@@ -234,40 +227,4 @@ TEST(FlashThread, ProgramEndFreesTheTimerWhileItsThreadWaits) {
   led.SetChecked(true);
   const uint32_t counter = FlashCounter();
   EXPECT_TRUE(ProcessUntil([&] { return FlashCounter() >= counter + 3; }, 1000));
-}
-
-TEST(FlashTiming, TenLedsAtOneHertzOverFiveSeconds) {
-  QWidget window;
-  window.resize(5 * 80, 2 * 36);
-  std::vector<std::unique_ptr<RecordingLED>> leds;
-  for (int i = 0; i < 10; ++i) {
-    leds.push_back(std::make_unique<RecordingLED>(&window, QStringLiteral("abld%1").arg(i + 1)));
-    leds.back()->move((i % 5) * 80, (i / 5) * 36);
-    StartFlashing(*leds.back());
-  }
-  window.show();
-  ProcessFor(50);
-  const double cpuStart = ThreadCpuMs();
-  QEventLoop loop;
-  QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-  loop.exec();
-  const double cpuMs = ThreadCpuMs() - cpuStart;
-
-  const auto& states = leds[0]->states;  // from the first real change on
-  ASSERT_GE(states.size(), 9);
-  qint64 shortest = 1 << 30, longest = 0;
-  for (int k = 2; k < states.size(); ++k) {
-    shortest = std::min(shortest, states[k].ms - states[k - 1].ms);
-    longest = std::max(longest, states[k].ms - states[k - 1].ms);
-  }
-  const double mean = double(states.back().ms - states[1].ms) / double(states.size() - 2);
-  std::printf(
-      "ff1Hz half-period over 5 s: mean %.1f ms (min %lld, max %lld); "
-      "GUI thread CPU %.1f ms = %.2f %% of a core\n",
-      mean, (long long)shortest, (long long)longest, cpuMs, cpuMs / 50.0);
-  EXPECT_NEAR(mean, 512.0, 51.2);
-  for (const auto& led : leds) EXPECT_GE(led->states.size(), 9);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-  EXPECT_LT(cpuMs / 5000.0, 0.02);
-#endif
 }
