@@ -27,6 +27,16 @@ TsuiButton* MakeButton(QWidget* parent, TsuiUIStyle style, QRect geometry, const
   return button;
 }
 
+// The pixels of exactly that colour, row by row, in the area (the whole image when empty).
+QList<QPoint> PixelsOf(const QImage& image, const QColor& color, QRect area = {}) {
+  if (area.isEmpty()) area = image.rect();
+  QList<QPoint> found;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (QColor(image.pixel(x, y)) == color) found << QPoint(x, y);
+  return found;
+}
+
 }  // namespace
 
 TEST(ButtonRepeat, HeldButtonRepeatsEveryPeriodAndClicksOnceOnRelease) {
@@ -84,9 +94,13 @@ TEST(ButtonMouse, MovingOffAHeldButtonStopsItsRepeatAndReleasingThereDoesNotClic
   QWindow* window = form->windowHandle();
   const QPoint on(64, 44), off(300, 200);
   QTest::mouseMove(window, on);
+  const QImage hot = Grab(button);
+  EXPECT_NE(hot, normal);
   QTest::mousePress(window, Qt::LeftButton, {}, on);
   EXPECT_TRUE(button->HasRepeatTimer());
-  EXPECT_NE(Grab(button), normal);
+  const QImage pressed = Grab(button);
+  EXPECT_NE(pressed, normal);
+  EXPECT_NE(pressed, hot);
   QTest::mouseMove(window, off);
   EXPECT_FALSE(button->HasRepeatTimer());
   EXPECT_FALSE(button->Pressed());
@@ -239,26 +253,45 @@ TEST(ButtonStyle, AutoSizeTakesOneSkinFrame) {
   }
 }
 
-TEST(ButtonPaint, DisabledButtonShowsTheNormalFrameWithAShadowedGreyCaption) {
-  Form form;
-  TsuiButton* button = MakeButton(form.get(), DeepBlue, {10, 10, 97, 41}, "");
-  QFont font(QStringLiteral("宋体"));
-  font.setPixelSize(21);
-  button->setFont(font);
-  const QImage blank = Grab(button);
-  button->SetCaption("开始");
-  button->SetEnabled(false);
-  const QImage disabled = Grab(button);
-  EXPECT_EQ(disabled.pixel(0, 0), blank.pixel(0, 0));
-  int grey = 0, white = 0;
-  for (int y = 0; y < 41; ++y)
-    for (int x = 0; x < 97; ++x) {
-      if (disabled.pixel(x, y) == blank.pixel(x, y)) continue;
-      grey += Pixel(disabled, x, y) == QColor(128, 128, 128);
-      white += Pixel(disabled, x, y) == QColor(255, 255, 255);
+TEST(ButtonPaint, CaptionMovesWhenPressedAndIsShadowedGreyWhenDisabled) {
+  for (bool glyph : {false, true}) {
+    Form form;
+    TsuiButton* button = MakeButton(form.get(), DeepBlue, {10, 10, 97, 41}, "");
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(21);
+    font.setStyleStrategy(QFont::NoAntialias);  // whole pixels only: the sets below are exact
+    button->setFont(font);
+    QPalette red = button->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    button->setPalette(red);
+    const QImage blank = Grab(button);
+    button->SetCaption("开始");
+    if (glyph) {
+      QImage tiny(2, 2, QImage::Format_RGB32);
+      tiny.fill(qRgb(0, 255, 0));  // all mask: the glyph only moves the caption
+      button->SetGlyph(tiny);
     }
-  EXPECT_GT(grey, 10);
-  EXPECT_GT(white, 5);
+    const QList<QPoint> text = PixelsOf(Grab(button), QColor(255, 0, 0));
+    ASSERT_GT(text.size(), 20);
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(2, 2));
+    QList<QPoint> shifted;
+    for (const QPoint& p : text) shifted << p + QPoint(1, 1);
+    EXPECT_EQ(PixelsOf(Grab(button), QColor(255, 0, 0)), shifted) << glyph;
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(200, 2));
+    button->SetEnabled(false);
+    const QImage disabled = Grab(button);
+    EXPECT_EQ(disabled.pixel(0, 0), blank.pixel(0, 0));
+    // The skin has greys and whites of its own: only the caption's box counts.
+    const QRect box = QPolygon(text).boundingRect().adjusted(0, 0, 1, 1);
+    EXPECT_EQ(PixelsOf(disabled, QColor(128, 128, 128), box), text) << glyph;
+    QList<QPoint> shadow;
+    for (const QPoint& p : shifted)
+      if (!text.contains(p)) shadow << p;
+    std::sort(shadow.begin(), shadow.end(), [](QPoint a, QPoint b) {
+      return std::make_pair(a.y(), a.x()) < std::make_pair(b.y(), b.x());
+    });
+    EXPECT_EQ(PixelsOf(disabled, QColor(255, 255, 255), box), shadow) << glyph;
+  }
 }
 
 TEST(ButtonPaint, FocusIsABoldCaptionForBlueGlassAndADottedRectangleForDeepBlue) {
@@ -286,23 +319,35 @@ TEST(ButtonPaint, FocusIsABoldCaptionForBlueGlassAndADottedRectangleForDeepBlue)
   EXPECT_GT(changed, 50);
 }
 
-TEST(ButtonPaint, ATwoFrameGlyphDrawsItsSecondHalfWhenDisabled) {
+TEST(ButtonPaint, GlyphFramesWhenEnabledDisabledAndPressed) {
   Form form;
   TsuiButton* button = MakeButton(form.get(), DeepBlue, {10, 10, 97, 41}, "");
   QImage glyph(32, 16, QImage::Format_RGB32);
   glyph.fill(qRgb(0, 255, 0));  // the mask colour (top-left pixel)
-  glyph.setPixel(0, 0, qRgb(0, 255, 0));
   for (int y = 4; y < 12; ++y)
     for (int x = 4; x < 12; ++x) {
       glyph.setPixel(x, y, qRgb(255, 0, 0));
       glyph.setPixel(16 + x, y, qRgb(0, 0, 255));
     }
+  const QImage face = Grab(button);
   button->SetGlyph(glyph);
   // Glyph left of an empty caption: x = (97 - 16 - 0 - 4) / 2 = 38, y = (41 - 16) / 2 = 12.
-  EXPECT_EQ(Pixel(Grab(button), 38 + 4, 12 + 4), QColor(255, 0, 0));
-  EXPECT_NE(Pixel(Grab(button), 38 + 16 + 4, 12 + 4), QColor(0, 0, 255));  // one 16 wide frame
+  const QImage drawn = Grab(button);
+  EXPECT_EQ(Pixel(drawn, 38 + 4, 12 + 4), QColor(255, 0, 0));
+  EXPECT_EQ(Pixel(drawn, 38 + 11, 12 + 11), QColor(255, 0, 0));
+  EXPECT_EQ(drawn.pixel(38, 12), face.pixel(38, 12));            // masked
+  EXPECT_EQ(drawn.pixel(38 + 20, 16), face.pixel(38 + 20, 16));  // one 16 wide frame
+  QTest::mousePress(button, Qt::LeftButton, {}, QPoint(2, 2));
+  EXPECT_EQ(Pixel(Grab(button), 38 + 12, 12 + 12), QColor(255, 0, 0));
+  EXPECT_NE(Pixel(Grab(button), 38 + 4, 12 + 4), QColor(255, 0, 0));
+  QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(200, 2));
   button->SetEnabled(false);
   EXPECT_EQ(Pixel(Grab(button), 38 + 4, 12 + 4), QColor(0, 0, 255));
+  button->SetGlyph(glyph.copy(0, 0, 16, 16));  // one frame: greyed when disabled
+  EXPECT_EQ(Pixel(Grab(button), 38 + 4, 12 + 4), QColor(171, 171, 171));
+  button->SetEnabled(true);
+  EXPECT_EQ(Pixel(Grab(button), 38 + 4, 12 + 4), QColor(255, 0, 0));
+  EXPECT_EQ(Grab(button).pixel(38, 12), face.pixel(38, 12));
 }
 
 TEST(ButtonPaint, ASkinThatCannotBeLoadedGivesABlankFace) {

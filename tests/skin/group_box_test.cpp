@@ -230,3 +230,33 @@ TEST(StoredValues, ValuesStoredAfterTheStyleWinOverIt) {
   EXPECT_EQ(button.UIStyle(), BlueGlass);
   EXPECT_FALSE(button.Transparent());
 }
+
+TEST(Panel, PictureAsItIsTiledOrStretchedAndKeyedByItsBottomLeftPixel) {
+  TsuiCustomPanel panel;
+  panel.resize(10, 8);
+  panel.SetColor(framework::RGBColor(0, 0, 255));
+  QImage picture(4, 3, QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  picture.setPixel(0, 0, qRgb(255, 0, 0));
+  picture.setPixel(0, 2, qRgb(0, 255, 0));
+  panel.SetPicture(picture);
+  const QColor red(255, 0, 0), blue(0, 0, 255), white(255, 255, 255);
+  auto at = [&](int x, int y) { return Pixel(Grab(&panel), x, y); };
+  EXPECT_EQ(at(0, 0), red);
+  EXPECT_EQ(at(4, 0), blue);  // drawn once, the colour beside it
+  panel.SetPictureDrawMode(TsuiCustomPanel::dmTile);
+  EXPECT_EQ(at(4, 3), red);
+  EXPECT_EQ(at(8, 6), red);
+  panel.SetPictureDrawMode(TsuiCustomPanel::dmStretch);
+  EXPECT_EQ(at(2, 1), red);  // 4 x 3 over 10 x 8: a source pixel is 2.5 x 2.7
+  EXPECT_EQ(at(3, 1), white);
+  EXPECT_EQ(at(9, 7), white);
+  panel.SetTransparent(true);  // no parent behind it: the panel's colour shows
+  EXPECT_EQ(at(0, 7), blue);
+  EXPECT_EQ(at(0, 0), red);
+  panel.SetAutoSizeToPicture(true);
+  EXPECT_EQ(panel.size(), QSize(4, 3));
+  panel.SetTransparent(false);
+  panel.SetPicture(QImage());
+  EXPECT_EQ(at(0, 2), blue);
+}
