@@ -27,10 +27,10 @@ TsuiButton* MakeButton(QWidget* parent, TsuiUIStyle style, QRect geometry, const
   return button;
 }
 
-// The pixels of exactly that colour, row by row, in the area (the whole image when empty).
-QList<QPoint> PixelsOf(const QImage& image, const QColor& color, QRect area = {}) {
+// The pixels of exactly that colour in the area (the whole image when empty).
+QSet<QPoint> PixelsOf(const QImage& image, const QColor& color, QRect area = {}) {
   if (area.isEmpty()) area = image.rect();
-  QList<QPoint> found;
+  QSet<QPoint> found;
   for (int y = area.top(); y <= area.bottom(); ++y)
     for (int x = area.left(); x <= area.right(); ++x)
       if (QColor(image.pixel(x, y)) == color) found << QPoint(x, y);
@@ -257,10 +257,10 @@ TEST(ButtonPaint, CaptionMovesWhenPressedAndIsShadowedGreyWhenDisabled) {
       tiny.fill(qRgb(0, 255, 0));  // all mask: the glyph only moves the caption
       button->SetGlyph(tiny);
     }
-    const QList<QPoint> text = PixelsOf(Grab(button), QColor(255, 0, 0));
+    const QSet<QPoint> text = PixelsOf(Grab(button), QColor(255, 0, 0));
     ASSERT_GT(text.size(), 20);
     QTest::mousePress(button, Qt::LeftButton, {}, QPoint(2, 2));
-    QList<QPoint> shifted;
+    QSet<QPoint> shifted;
     for (const QPoint& p : text) shifted << p + QPoint(1, 1);
     EXPECT_EQ(PixelsOf(Grab(button), QColor(255, 0, 0)), shifted) << glyph;
     QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(200, 2));
@@ -268,15 +268,9 @@ TEST(ButtonPaint, CaptionMovesWhenPressedAndIsShadowedGreyWhenDisabled) {
     const QImage disabled = Grab(button);
     EXPECT_EQ(disabled.pixel(0, 0), blank.pixel(0, 0));
     // The skin has greys and whites of its own: only the caption's box counts.
-    const QRect box = QPolygon(text).boundingRect().adjusted(0, 0, 1, 1);
+    const QRect box = QPolygon(text.values()).boundingRect().adjusted(0, 0, 1, 1);
     EXPECT_EQ(PixelsOf(disabled, QColor(128, 128, 128), box), text) << glyph;
-    QList<QPoint> shadow;
-    for (const QPoint& p : shifted)
-      if (!text.contains(p)) shadow << p;
-    std::sort(shadow.begin(), shadow.end(), [](QPoint a, QPoint b) {
-      return std::make_pair(a.y(), a.x()) < std::make_pair(b.y(), b.x());
-    });
-    EXPECT_EQ(PixelsOf(disabled, QColor(255, 255, 255), box), shadow) << glyph;
+    EXPECT_EQ(PixelsOf(disabled, QColor(255, 255, 255), box), shifted - text) << glyph;
   }
 }
 
