@@ -15,6 +15,7 @@ using namespace skin;
 using skin_test::Form;
 using skin_test::Grab;
 using skin_test::Pixel;
+using skin_test::PixelsOf;
 using testing_support::ProcessFor;
 
 namespace {
@@ -25,16 +26,6 @@ TsuiButton* MakeButton(QWidget* parent, TsuiUIStyle style, QRect geometry, const
   button->setGeometry(geometry);
   button->SetCaption(caption);
   return button;
-}
-
-// The pixels of exactly that colour in the area (the whole image when empty).
-QSet<QPoint> PixelsOf(const QImage& image, const QColor& color, QRect area = {}) {
-  if (area.isEmpty()) area = image.rect();
-  QSet<QPoint> found;
-  for (int y = area.top(); y <= area.bottom(); ++y)
-    for (int x = area.left(); x <= area.right(); ++x)
-      if (QColor(image.pixel(x, y)) == color) found << QPoint(x, y);
-  return found;
 }
 
 }  // namespace
