@@ -59,28 +59,21 @@ QByteArray U64(quint64 value) {
 
 }  // namespace
 
-TEST(Builtin, CataloguesBesideTheProgramAreFound) {
-  ProbeCopy probe;
-  QDir(probe.dir.path()).mkpath("locale/de/LC_MESSAGES");
-  QFile::copy(testDir + "/locale/de/LC_MESSAGES/test.mo",
-              probe.dir.filePath("locale/de/LC_MESSAGES/test.mo"));
-  EXPECT_EQ(RunProbe(probe.path, "de_DE.UTF-8", {"test:Open", "test:Nope"}),
-            QStringList({"language=de_DE", "error=", "Öffnen", "Nope"}));
-  EXPECT_EQ(RunProbe(probe.path, "fr_FR", {"test:Open"}),
-            QStringList({"language=fr_FR", "error=", "Open"}));
-}
-
-// Installed as <prefix>/bin/program, it also finds <prefix>/share/locale.
-TEST(Builtin, InstalledProgramFindsTheShareFolder) {
-  QTemporaryDir prefix;
-  QDir(prefix.path()).mkpath("bin");
-  QDir(prefix.path()).mkpath("share/locale/de/LC_MESSAGES");
-  const QString program = prefix.filePath("bin/probe");
-  QFile::copy(QStringLiteral(I18N_PROBE), program);
-  QFile::copy(testDir + "/locale/de/LC_MESSAGES/test.mo",
-              prefix.filePath("share/locale/de/LC_MESSAGES/test.mo"));
-  EXPECT_EQ(RunProbe(program, "de_DE", {"test:Open"}),
-            QStringList({"language=de_DE", "error=", "Öffnen"}));
+// Beside the program in locale/, or, installed as <prefix>/bin/program, in <prefix>/share/locale.
+TEST(Builtin, CataloguesBesideTheProgramOrInTheShareFolderAreFound) {
+  for (const auto& [bin, locale] : {std::pair{"", "locale"}, std::pair{"bin/", "share/locale"}}) {
+    QTemporaryDir prefix;
+    QDir(prefix.path()).mkpath(QString(locale) + "/de/LC_MESSAGES");
+    QDir(prefix.path()).mkpath(prefix.filePath(bin));
+    const QString program = prefix.filePath(QString(bin) + "probe");
+    QFile::copy(QStringLiteral(I18N_PROBE), program);
+    QFile::copy(testDir + "/locale/de/LC_MESSAGES/test.mo",
+                prefix.filePath(QString(locale) + "/de/LC_MESSAGES/test.mo"));
+    EXPECT_EQ(RunProbe(program, "de_DE.UTF-8", {"test:Open", "test:Nope"}),
+              QStringList({"language=de_DE", "error=", "Öffnen", "Nope"}));
+    EXPECT_EQ(RunProbe(program, "fr_FR", {"test:Open"}),
+              QStringList({"language=fr_FR", "error=", "Open"}));
+  }
 }
 
 // LANG first; without it the user locale's two-letter names; the C locale has none.
