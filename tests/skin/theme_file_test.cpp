@@ -227,24 +227,23 @@ TEST_F(ThemeFiles, ABareNameIsFoundBesideTheExecutable) {
   EXPECT_TRUE(theme.Loaded());
 }
 
-TEST_F(ThemeFiles, MissingEntriesReadAsNeutralValuesAndFirstNamesWin) {
+TEST_F(ThemeFiles, FirstNamesWinAndAMissingFileKeepsTheLoadedOne) {
   const QString path =
       Write("partial.skn",
             BuildThemeFile({ThemeBoolean("buttontransparentbool", true),
                             ThemeBoolean("ButtonTransparentBool", false),
                             ThemeText("Author", "宋体"), ThemeInteger("MenuFontColor", 255)}));
-  TsuiFileTheme theme;
-  theme.SetThemeFile(path);
-  EXPECT_TRUE(theme.Bool(2));
-  EXPECT_FALSE(theme.Bool(6));
-  EXPECT_EQ(theme.Int(7), -1);
-  EXPECT_EQ(theme.Color(25), -1);
-  EXPECT_EQ(theme.Color(22), 255);
+  TsuiFileThemeMgr manager;
+  EXPECT_EQ(manager.Int(7), 0);  // no file yet
+  EXPECT_TRUE(manager.Load(path));
+  EXPECT_FALSE(manager.Load(dir_.filePath("missing.skn")));
+  EXPECT_TRUE(manager.Bool(2));
+  EXPECT_EQ(manager.Color(22), 255);
+  EXPECT_EQ(manager.Int(7), -1);
   QImage untouched;
-  theme.BitmapFrame(1, &untouched, 1, 3);
+  manager.Bitmap(1, &untouched);
   EXPECT_TRUE(untouched.isNull());
-  TsuiThemeFileReader reader(path);
-  EXPECT_EQ(reader.Text("author"), "宋体");
+  EXPECT_EQ(TsuiThemeFileReader(path).Text("author"), "宋体");
 }
 
 TEST_F(ThemeFiles, ControlsOnTheFormTakeTheLoadedTheme) {
