@@ -166,6 +166,17 @@ TEST(ButtonKeys, SpaceClicksOnReleaseAndAcceleratorsClick) {
   ok->SetEnabled(false);
   QTest::keyClick(other, Qt::Key_S, Qt::NoModifier);
   EXPECT_EQ(clicks, 2);
+  // Keys no button takes reach the focused button's own handlers.
+  QString keys;
+  other->OnKeyDown = [&](QObject*, int& key, Qt::KeyboardModifiers) {
+    keys += QString::number(key);
+  };
+  other->OnKeyPress = [&](QObject*, QChar& key) { keys += key; };
+  QTest::keyClick(other, Qt::Key_Return, Qt::ControlModifier);
+  QTest::keyClick(other, Qt::Key_X, Qt::NoModifier);
+  EXPECT_EQ(keys, QString::number(Qt::Key_Control) + QString::number(Qt::Key_Return) +
+                      QString::number(Qt::Key_X) + "x");
+  EXPECT_EQ(clicks, 2);
 }
 
 TEST(ButtonClick, ModalResultEndsTheDialogAfterTheClickHandler) {
