@@ -120,6 +120,10 @@ TEST(GroupBoxInput, ChildrenAddedLaterAreWithheldToo) {
   QTest::mouseClick(deep, Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_EQ(clicks, 0);
   EXPECT_FALSE(deep->CanFocus());
+  inner->setParent(form.get());  // taken out of the box: its input flows again
+  inner->show();
+  QTest::mouseClick(deep, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(clicks, 1);
 }
 
 TEST(GroupBoxStyle, StyleGoesToDirectSkinnedChildrenOnly) {
