@@ -148,14 +148,16 @@ TEST(Builtin, BrokenChainsLeaveTheProgramUntranslated) {
     EXPECT_TRUE(output[1].contains(test.error)) << test.what << " " << output[1].toStdString();
     EXPECT_EQ(output[2], "Open") << test.what;
   }
-  // A sound chain to a broken catalogue: refused at the first lookup, then untranslated.
+  // A sound chain (its first entry has an empty name) to a broken catalogue: refused at the
+  // first lookup, then untranslated.
   ProbeCopy probe;
   QByteArray program = probe.Read();
   const qsizetype at = program.indexOf(signature);
   const quint64 end = quint64(program.size());
   qToLittleEndian(end + 16, program.data() + at + signature.size());
   program.append(QByteArray(16, '\xEE'));  // garbage where the catalogue should be
-  program.append(U64(end + 16 + 24 + name.size()) + U64(16) + U64(end) + name + U64(0));
+  program.append(U64(end + 40) + U64(0) + U64(0));
+  program.append(U64(end + 40 + 24 + name.size()) + U64(16) + U64(end) + name + U64(0));
   probe.Write(program);
   EXPECT_EQ(RunProbe(probe.path, "de_DE", {"test:Open", "test:Open"}),
             QStringList({"language=de_DE", "error=",

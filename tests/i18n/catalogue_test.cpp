@@ -65,6 +65,13 @@ TEST(Catalogue, MsgfmtCatalogueFoundForLanguageWithFallbackToItsFirstTwoLetters)
   EXPECT_EQ(instance.gettext("Save"), "Save");
   instance.Enabled = true;
   // Another language closes the catalogue; coming back opens it again.
+  // Bound elsewhere the domain closes its catalogue; bound back it finds it again.
+  instance.bindtextdomain("test", testDir + QStringLiteral("/nothing"));
+  EXPECT_EQ(instance.gettext("Save"), "Save");
+  EXPECT_EQ(instance.Domain("test").Directory(), testDir + QStringLiteral("/nothing/"));
+  instance.bindtextdomain("test", testDir + QStringLiteral("/locale/"));
+  EXPECT_EQ(instance.Domain("test").Directory(), testDir + QStringLiteral("/locale/"));
+  EXPECT_EQ(instance.gettext("Save"), "Speichern");
   instance.SelectLanguage("fr_FR");  // no catalogue: texts come back, no error
   EXPECT_EQ(instance.gettext("Save"), "Save");
   EXPECT_TRUE(instance.Domain("test").CatalogueName().isEmpty());
@@ -85,8 +92,9 @@ TEST(Catalogue, OtherByteOrderGivesTheSameTranslations) {
   EXPECT_EQ(other.dgettext("test", "Open"), "Öffnen");
 }
 
-// Every key of catalogues of every size up to 70, in both byte orders, is found; keys around
-// them are not. An empty catalogue opens and finds nothing.
+// Every key of catalogues of every size up to 70, in both byte orders and with the tables
+// before or after the strings, is found; keys around them are not. An empty catalogue opens
+// and finds nothing.
 TEST(Catalogue, SearchFindsEveryKeyOfEverySize) {
   for (bool bigEndian : {false, true}) {
     for (int n = 0; n <= 70; ++n) {
@@ -94,7 +102,7 @@ TEST(Catalogue, SearchFindsEveryKeyOfEverySize) {
       for (int i = 0; i < n; ++i)
         messages.append({QByteArray("k") + QByteArray::number(100 + 2 * i),
                          QByteArray("v") + QByteArray::number(i)});
-      LocaleFolder folder(BuildCatalogue(messages, bigEndian));
+      LocaleFolder folder(BuildCatalogue(messages, bigEndian, n % 2 == 1));
       TGnuGettextInstance instance(folder.dir.path());
       instance.SelectLanguage("de");
       for (int i = 0; i < n; ++i) {
@@ -107,6 +115,19 @@ TEST(Catalogue, SearchFindsEveryKeyOfEverySize) {
       ASSERT_EQ(instance.Domain("test").CatalogueName(), folder.file);
     }
   }
+}
+
+// A failed search is not repeated until the language or the folder changes.
+TEST(Catalogue, ACatalogueThatAppearsLaterIsFoundAfterTheLanguageIsSetAgain) {
+  QTemporaryDir dir;
+  TGnuGettextInstance instance(dir.path());
+  instance.SelectLanguage("de");
+  EXPECT_EQ(instance.dgettext("test", "Open"), "Open");
+  QDir(dir.path()).mkpath(QStringLiteral("de/LC_MESSAGES"));
+  WriteFile(dir.filePath("de/LC_MESSAGES/test.mo"), BuildCatalogue({{"Open", "Auf"}}));
+  EXPECT_EQ(instance.dgettext("test", "Open"), "Open");
+  instance.SelectLanguage("de");
+  EXPECT_EQ(instance.dgettext("test", "Open"), "Auf");
 }
 
 TEST(Catalogue, EmptyTranslationFails) {
