@@ -59,28 +59,21 @@ QByteArray U64(quint64 value) {
 
 }  // namespace
 
-TEST(Builtin, CataloguesBesideTheProgramAreFound) {
-  ProbeCopy probe;
-  QDir(probe.dir.path()).mkpath("locale/de/LC_MESSAGES");
-  QFile::copy(testDir + "/locale/de/LC_MESSAGES/test.mo",
-              probe.dir.filePath("locale/de/LC_MESSAGES/test.mo"));
-  EXPECT_EQ(RunProbe(probe.path, "de_DE.UTF-8", {"test:Open", "test:Nope"}),
-            QStringList({"language=de_DE", "error=", "Öffnen", "Nope"}));
-  EXPECT_EQ(RunProbe(probe.path, "fr_FR", {"test:Open"}),
-            QStringList({"language=fr_FR", "error=", "Open"}));
-}
-
-// Installed as <prefix>/bin/program, it also finds <prefix>/share/locale.
-TEST(Builtin, InstalledProgramFindsTheShareFolder) {
-  QTemporaryDir prefix;
-  QDir(prefix.path()).mkpath("bin");
-  QDir(prefix.path()).mkpath("share/locale/de/LC_MESSAGES");
-  const QString program = prefix.filePath("bin/probe");
-  QFile::copy(QStringLiteral(I18N_PROBE), program);
-  QFile::copy(testDir + "/locale/de/LC_MESSAGES/test.mo",
-              prefix.filePath("share/locale/de/LC_MESSAGES/test.mo"));
-  EXPECT_EQ(RunProbe(program, "de_DE", {"test:Open"}),
-            QStringList({"language=de_DE", "error=", "Öffnen"}));
+// Beside the program in locale/, or, installed as <prefix>/bin/program, in <prefix>/share/locale.
+TEST(Builtin, CataloguesBesideTheProgramOrInTheShareFolderAreFound) {
+  for (const auto& [bin, locale] : {std::pair{"", "locale"}, std::pair{"bin/", "share/locale"}}) {
+    QTemporaryDir prefix;
+    QDir(prefix.path()).mkpath(QString(locale) + "/de/LC_MESSAGES");
+    QDir(prefix.path()).mkpath(prefix.filePath(bin));
+    const QString program = prefix.filePath(QString(bin) + "probe");
+    QFile::copy(QStringLiteral(I18N_PROBE), program);
+    QFile::copy(testDir + "/locale/de/LC_MESSAGES/test.mo",
+                prefix.filePath(QString(locale) + "/de/LC_MESSAGES/test.mo"));
+    EXPECT_EQ(RunProbe(program, "de_DE.UTF-8", {"test:Open", "test:Nope"}),
+              QStringList({"language=de_DE", "error=", "Öffnen", "Nope"}));
+    EXPECT_EQ(RunProbe(program, "fr_FR", {"test:Open"}),
+              QStringList({"language=fr_FR", "error=", "Open"}));
+  }
 }
 
 // LANG first; without it the user locale's two-letter names; the C locale has none.
@@ -155,14 +148,16 @@ TEST(Builtin, BrokenChainsLeaveTheProgramUntranslated) {
     EXPECT_TRUE(output[1].contains(test.error)) << test.what << " " << output[1].toStdString();
     EXPECT_EQ(output[2], "Open") << test.what;
   }
-  // A sound chain to a broken catalogue: refused at the first lookup, then untranslated.
+  // A sound chain (its first entry has an empty name) to a broken catalogue: refused at the
+  // first lookup, then untranslated.
   ProbeCopy probe;
   QByteArray program = probe.Read();
   const qsizetype at = program.indexOf(signature);
   const quint64 end = quint64(program.size());
   qToLittleEndian(end + 16, program.data() + at + signature.size());
   program.append(QByteArray(16, '\xEE'));  // garbage where the catalogue should be
-  program.append(U64(end + 16 + 24 + name.size()) + U64(16) + U64(end) + name + U64(0));
+  program.append(U64(end + 40) + U64(0) + U64(0));
+  program.append(U64(end + 40 + 24 + name.size()) + U64(16) + U64(end) + name + U64(0));
   probe.Write(program);
   EXPECT_EQ(RunProbe(probe.path, "de_DE", {"test:Open", "test:Open"}),
             QStringList({"language=de_DE", "error=",

@@ -20,25 +20,29 @@ inline void PutWord(QByteArray& data, qsizetype at, quint32 value, bool bigEndia
     qToLittleEndian(value, data.data() + at);
 }
 
-// Header, originals table, translations table, then the strings with their zeros.
-inline QByteArray BuildCatalogue(Messages messages, bool bigEndian = false) {
+// Header, originals table, translations table, then the strings with their zeros; or, with
+// tablesLast, the strings first and the translations table ending the file.
+inline QByteArray BuildCatalogue(Messages messages, bool bigEndian = false,
+                                 bool tablesLast = false) {
   std::sort(messages.begin(), messages.end());
   const quint32 n = quint32(messages.size());
-  const quint32 o = 28, t = o + 8 * n;
-  QByteArray data(qsizetype(t + 8 * n), '\0');
+  QByteArray texts;
+  for (const auto& [original, translation] : messages) texts += original + '\0';
+  for (const auto& [original, translation] : messages) texts += translation + '\0';
+  const quint32 o = tablesLast ? 28 + quint32(texts.size()) : 28, t = o + 8 * n;
+  const quint32 textStart = tablesLast ? 28 : t + 8 * n;
+  QByteArray data(qsizetype(28 + 16 * n), '\0');
+  data.insert(tablesLast ? 28 : data.size(), texts);
   PutWord(data, 0, 0x950412DE, bigEndian);
   PutWord(data, 8, n, bigEndian);
   PutWord(data, 12, o, bigEndian);
   PutWord(data, 16, t, bigEndian);
-  for (int table = 0; table < 2; ++table) {
-    for (quint32 i = 0; i < n; ++i) {
-      const QByteArray& text = table == 0 ? messages[i].first : messages[i].second;
-      const quint32 entry = (table == 0 ? o : t) + 8 * i;
-      PutWord(data, entry, quint32(text.size()), bigEndian);
-      PutWord(data, entry + 4, quint32(data.size()), bigEndian);
-      data.append(text);
-      data.append('\0');
-    }
+  quint32 at = textStart;
+  for (quint32 i = 0; i < 2 * n; ++i) {
+    const QByteArray& text = i < n ? messages[i].first : messages[i - n].second;
+    PutWord(data, o + 8 * i, quint32(text.size()), bigEndian);  // the two tables are adjacent
+    PutWord(data, o + 8 * i + 4, at, bigEndian);
+    at += quint32(text.size()) + 1;
   }
   return data;
 }

@@ -83,24 +83,22 @@ TEST(NineSlice, SlavePanelSendButtonKeepsTheOuterCornerColumns) {
   EXPECT_EQ(SourceAt(canvas, 29, 3), QPoint(39, 3));
 }
 
+// Corners clipped to 5 x 5, 5 x 4, 4 x 5 and 4 x 4 keeping their own side's rows and columns,
+// one-pixel edges, a two-pixel bottom edge, and an empty centre (5,5)-(6,5).
 TEST(NineSlice, TinyButtonClipsItsCornersAndSkipsTheEmptyCentre) {
   const std::vector<SlicePiece> pieces = NineSlicePieces(77, 27, 10, 10);
-  EXPECT_EQ(pieces[0].Target, (Box{0, 0, 5, 5}));
-  EXPECT_EQ(pieces[1].Target, (Box{0, 6, 5, 10}));
-  EXPECT_EQ(pieces[3].Target, (Box{6, 0, 10, 5}));
-  EXPECT_EQ(pieces[4].Target, (Box{6, 6, 10, 10}));
-  EXPECT_EQ(pieces[2].Target.Height(), 1);  // left edge
-  EXPECT_EQ(pieces[5].Target.Height(), 1);  // right edge
-  EXPECT_EQ(pieces[6].Target.Width(), 1);   // top edge
-  EXPECT_TRUE(pieces[7].Target.Empty());    // centre (5,5)-(6,5)
-  EXPECT_EQ(pieces[8].Target.Width(), 2);   // bottom edge
-  // Clipped pieces keep the rows and columns on their own side.
-  EXPECT_EQ(pieces[1].Source, (Box{0, 23, 5, 27}));
-  EXPECT_EQ(pieces[4].Source, (Box{73, 23, 77, 27}));
-  EXPECT_EQ(pieces[2].Source, (Box{0, 13, 5, 14}));
-  EXPECT_EQ(pieces[5].Source, (Box{73, 14, 77, 15}));
-  EXPECT_EQ(pieces[6].Source, (Box{38, 0, 40, 5}));
-  EXPECT_EQ(pieces[8].Source, (Box{38, 22, 40, 27}));
+  // Top-left, bottom-left, left edge, top-right, bottom-right, right edge, top edge, centre,
+  // bottom.
+  const Box targets[] = {{0, 0, 5, 5},  {0, 6, 5, 10}, {0, 5, 5, 6}, {6, 0, 10, 5}, {6, 6, 10, 10},
+                         {6, 5, 10, 6}, {5, 0, 6, 5},  {5, 5, 6, 5}, {4, 5, 6, 10}};
+  const Box sources[] = {{0, 0, 5, 5},   {0, 23, 5, 27},   {0, 13, 5, 14},
+                         {73, 0, 77, 5}, {73, 23, 77, 27}, {73, 14, 77, 15},
+                         {38, 0, 40, 5}, {38, 13, 40, 14}, {38, 22, 40, 27}};
+  ASSERT_EQ(pieces.size(), 9u);
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(pieces[i].Target, targets[i]) << i;
+    EXPECT_EQ(pieces[i].Source, sources[i]) << i;
+  }
   const QImage canvas = Draw(CodedSkin(77, 27), 10, 10);
   EXPECT_EQ(SourceAt(canvas, 9, 9), QPoint(76, 26));
   EXPECT_EQ(SourceAt(canvas, 0, 9), QPoint(0, 26));

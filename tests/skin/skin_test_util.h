@@ -1,14 +1,11 @@
-// Helpers of the skin tests: a shown, active form to host controls, pixel access, and a sink
-// for exception reports.
+// Helpers of the skin tests: a shown, active form to host controls, and pixel access.
 #pragma once
 
 #include <QApplication>
 #include <QImage>
+#include <QSet>
 #include <QWidget>
 #include <memory>
-
-#include "framework/guard.h"
-#include "framework/tcolor.h"
 
 namespace skin_test {
 
@@ -39,13 +36,14 @@ inline QColor Pixel(const QImage& image, int x, int y) {
   return QColor(image.pixel(x, y));
 }
 
-struct ReportSink {
-  QStringList messages;
-  framework::ExceptionReporter previous;
-  ReportSink() {
-    previous = framework::SetExceptionReporter([this](const QString& m) { messages << m; });
-  }
-  ~ReportSink() { framework::SetExceptionReporter(previous); }
-};
+// The pixels of exactly that colour in the area (the whole image when empty).
+inline QSet<QPoint> PixelsOf(const QImage& image, const QColor& color, QRect area = {}) {
+  if (area.isEmpty()) area = image.rect();
+  QSet<QPoint> found;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (QColor(image.pixel(x, y)) == color) found << QPoint(x, y);
+  return found;
+}
 
 }  // namespace skin_test
