@@ -3,6 +3,7 @@
 #include "app/options.h"
 #include "child_process.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -118,4 +119,25 @@ TEST(ProgramOptions, QtOptionsReachTheGuiBesideOurs) {
   QFile file(counts);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), QByteArray("Tx=0\nEr=0\n"));
+}
+
+// The program's translation is set up before its window: a damaged catalogue is named on
+// standard error and left out, and the program runs as usual.
+TEST(ProgramStart, ADamagedCatalogueIsNamedAndLeftOut) {
+  QTemporaryDir dir;
+  const QString program = dir.filePath(QStringLiteral("zt-modbus-k"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(ZT_PROGRAM_PATH), program));
+  ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("locale/zh_CN/LC_MESSAGES")));
+  QFile catalogue(dir.filePath(QStringLiteral("locale/zh_CN/LC_MESSAGES/cport.mo")));
+  ASSERT_TRUE(catalogue.open(QIODevice::WriteOnly));
+  catalogue.write(QByteArray(100, 'Z'));
+  catalogue.close();
+  const RunResult run = RunProgram(
+      program, {"-platform", "offscreen", "--exit-after-first-paint"}, 30000,
+      kNoDisplay + QStringList{"XDG_CONFIG_HOME=" + dir.filePath(QStringLiteral("config")),
+                               "LANG=zh_CN.UTF-8"});
+  EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+  EXPECT_TRUE(run.err.contains("This file is not a valid GNU gettext mo file: " +
+                               catalogue.fileName().toUtf8()))
+      << run.err.constData();
 }

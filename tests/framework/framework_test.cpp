@@ -115,6 +115,9 @@ TEST(Timer, AShortPauseSetInTheMiddleOfWorkFiresOnTime) {
   timer.SetEnabled(false);
   QElapsedTimer clock;
   std::vector<qint64> lateUs;
+  // A real event loop: the test helpers' polling loop sleeps between rounds.
+  QEventLoop loop;
+  QTimer::singleShot(5000, &loop, &QEventLoop::quit);
   timer.OnTimer = [&](QObject*) {
     lateUs.push_back(clock.nsecsElapsed() / 1000 - 2000);
     timer.SetInterval(1000);
@@ -124,12 +127,6 @@ TEST(Timer, AShortPauseSetInTheMiddleOfWorkFiresOnTime) {
     busy.start();
     while (busy.nsecsElapsed() < 600'000) {
     }
-  };
-  // A real event loop: the test helpers' polling loop sleeps between rounds.
-  QEventLoop loop;
-  QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-  timer.OnTimer = [&, work = timer.OnTimer](QObject* sender) {
-    work(sender);
     if (lateUs.size() >= 41) loop.quit();
   };
   timer.SetInterval(2);
@@ -150,9 +147,7 @@ TEST(Guard, AnEscapingExceptionIsReportedAndEndsOnlyTheHandler) {
   EXPECT_FALSE(Guard([] { throw std::runtime_error("plain"); }));
   EXPECT_FALSE(Guard([] { throw 42; }));
   EXPECT_TRUE(Guard([] {}));
-  ASSERT_EQ(sink.messages.size(), 3);
-  EXPECT_EQ(sink.messages[0], QStringLiteral("端口错误"));
-  EXPECT_EQ(sink.messages[1], QStringLiteral("plain"));
+  EXPECT_EQ(sink.messages, (QStringList{"端口错误", "plain", "Unknown exception"}));
 
   TTimer timer;
   int ticks = 0;
