@@ -351,15 +351,18 @@ TEST(IntegerBadInput, PastedTextsConvertOrAreUndone) {
   EXPECT_EQ(f.field->LastVisible(), 9999);
   EXPECT_GT(f.field->FirstVisible(), 9990);
 
-  // Pasting into a full box replaces the selection with what fits.
-  f.field->SetMaxLength(3);
+  // Pasting keeps to MaxLength and replaces the selection; from the program it repaints too.
+  f.field->SetMaxLength(4);
   f.field->SetValue(123);
   QApplication::clipboard()->setText("45678");
-  f.field->SelectAll();
+  f.Key(Qt::Key_End);
   f.field->BeginUpdate();
-  f.field->PasteFromClipboard();  // as the program may: it repaints too
+  f.field->PasteFromClipboard();
   EXPECT_TRUE(f.field->RepaintPending());
-  EXPECT_EQ(f.field->EditText(), "456");
+  EXPECT_EQ(f.field->EditText(), "1234");
+  f.field->SelectAll();
+  f.field->PasteFromClipboard();
+  EXPECT_EQ(f.field->EditText(), "4567");
 }
 
 TEST(IntegerBadInput, WithoutUndoTheErrorGoesToTheReportFromFocusLossOnly) {
