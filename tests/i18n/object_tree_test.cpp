@@ -97,12 +97,17 @@ TEST(ObjectTree, ClassRulesSkipPropertiesOrWholeClassesThroughTheirHandler) {
   auto* label = new QLabel("Label", &root);
   auto* button = new QPushButton("Button", &root);
   auto* inButton = new QLabel("Label", button);
+  label->setToolTip("Title");
+  root.setToolTip("Title");
   catalogue.instance.TP_GlobalIgnoreClassProperty(&QLabel::staticMetaObject, "Text");
+  catalogue.instance.TP_GlobalIgnoreClassProperty(&QLabel::staticMetaObject, "toolTip");
   QList<QObject*> handled;
   catalogue.instance.TP_GlobalHandleClass(&QAbstractButton::staticMetaObject,
                                           [&](QObject* object) { handled.append(object); });
   catalogue.instance.TranslateObjectTree(&root, "tree");
   EXPECT_EQ(label->text(), "Label");
+  EXPECT_EQ(label->toolTip(), "Title");
+  EXPECT_EQ(root.toolTip(), "Titel");
   EXPECT_EQ(button->text(), "Button");
   EXPECT_EQ(inButton->text(), "Label");
   EXPECT_EQ(handled, QList<QObject*>{button});
