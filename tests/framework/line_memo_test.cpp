@@ -157,6 +157,7 @@ TEST_F(Memo, FollowsNewLinesAtTheBottomAndHoldsItsPlaceScrolledBack) {
   AddLines(117, 3);  // the top line itself leaves: the view stays at the top
   EXPECT_EQ(V()->value(), 0);
 
+  testing_support::ProcessFor(3 * TLineMemo::RepaintMs);  // nothing left to paint
   memo.SetMaxLines(20);  // the view follows by itself
   ASSERT_TRUE(ProcessUntil([&] { return V()->maximum() == 20 - V()->pageStep(); }));
   memo.Clear();  // at once
