@@ -150,10 +150,8 @@ TEST_F(Window, EverySendButtonAndEntryFieldAsksForTheWriteOfItsOwnRegister) {
           send->OnClick(send);
         }
         const std::string where = suffix.toStdString() + (enter ? " enter" : " click");
-        EXPECT_EQ(form->PendingWrite, 2) << where;
-        EXPECT_EQ(form->WriteAddress, n) << where;
-        EXPECT_EQ(form->WriteRegister, k) << where;
-        EXPECT_EQ(form->WriteValue, value) << where;
+        EXPECT_EQ(std::tuple(form->PendingWrite, form->WriteAddress, form->WriteRegister,
+                             form->WriteValue), std::tuple(2, n, k, value)) << where;
         EXPECT_EQ(QApplication::focusWidget(), entry) << where;
       }
     }
@@ -302,14 +300,10 @@ TEST_F(Window, TypingAndEnterInAnEntryFieldAsksForTheWrite) {
     QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
     QCoreApplication::sendEvent(QApplication::focusWidget(), &release);
   };
-  key(Qt::Key_9, QStringLiteral("9"));
-  key(Qt::Key_9, QStringLiteral("9"));
-  key(Qt::Key_9, QStringLiteral("9"));
+  for (int i = 0; i < 3; ++i) key(Qt::Key_9, QStringLiteral("9"));
   key(Qt::Key_Return, QStringLiteral("\r"));
-  EXPECT_EQ(form->PendingWrite, 2);
-  EXPECT_EQ(form->WriteAddress, 10);
-  EXPECT_EQ(form->WriteRegister, 2);
-  EXPECT_EQ(form->WriteValue, 999);
+  EXPECT_EQ(std::tuple(form->PendingWrite, form->WriteAddress, form->WriteRegister, form->WriteValue),
+            std::tuple(2, 10, 2, 999));
   EXPECT_EQ(QApplication::focusWidget(), entry);  // back in the field, text selected
   EXPECT_EQ(entry->SelText(), QStringLiteral("999"));
   EXPECT_FALSE(Polling);  // Enter never reached the default start button

@@ -27,6 +27,7 @@ class StartFailure : public FormTest {
     EXPECT_FALSE(Polling);
     EXPECT_FALSE(form->ComPort->Connected());
     EXPECT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.value(0).startsWith(kFirstLine + u'\n')) << messages.value(0).toStdString();
     return messages.value(0).split(u'\n');
   }
 };
@@ -35,7 +36,6 @@ TEST_F(StartFailure, SaysWhyUnderTheFamiliarLine) {
   const QString missing = dir.filePath(QStringLiteral("ttyUSB9"));
   QStringList lines = StartOn(missing);
   ASSERT_EQ(lines.size(), 3);
-  EXPECT_EQ(lines[0], kFirstLine);
   EXPECT_TRUE(lines[1].startsWith(QStringLiteral("找不到设备 ") + missing))
       << lines[1].toStdString();
 
@@ -43,7 +43,6 @@ TEST_F(StartFailure, SaysWhyUnderTheFamiliarLine) {
   QFile(file).open(QIODevice::WriteOnly);
   lines = StartOn(file);
   ASSERT_EQ(lines.size(), 3);
-  EXPECT_EQ(lines[0], kFirstLine);
   EXPECT_EQ(lines[1], file + QStringLiteral(" 不是串口：它是普通文件。"));
 
   // A line this program itself already has open is held like any other.
@@ -54,7 +53,6 @@ TEST_F(StartFailure, SaysWhyUnderTheFamiliarLine) {
   ASSERT_TRUE(held);
   lines = StartOn(QString::fromUtf8(name));
   ASSERT_EQ(lines.size(), 3);
-  EXPECT_EQ(lines[0], kFirstLine);
   EXPECT_TRUE(lines[1].contains(QStringLiteral("正被其他程序占用"))) << lines[1].toStdString();
   EXPECT_TRUE(lines[2].startsWith(QStringLiteral("占用它的是进程 %1（").arg(getpid())))
       << lines[2].toStdString();
@@ -77,7 +75,6 @@ TEST_F(StartFailure, WithoutAReasonThePortsMessage) {
   line.FailCall("SetCommState", platform::ERROR_INVALID_PARAMETER);
   const QStringList lines = StartOn(QStringLiteral("COM1"));
   ASSERT_EQ(lines.size(), 3);
-  EXPECT_EQ(lines[0], kFirstLine);
   EXPECT_EQ(lines[1], QStringLiteral("串口不接受当前设置（SetCommState function failed (win error "
                                      "code: 87)）。"));
   EXPECT_FALSE(line.DeviceOpen());

@@ -64,15 +64,21 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(root, ignored);
 }
 
-std::unique_ptr<SerialDevice> OpenConfigured(const std::string& path) {
-  auto device = OpenSerialDevice(path);
+DCB LineDcb(uint32_t baud, uint8_t bits, uint8_t parity, uint8_t stop) {
   DCB dcb;
-  dcb.BaudRate = 9600;
+  dcb.BaudRate = baud;
   dcb.Flags = dcb_Binary;
-  dcb.ByteSize = 8;
+  dcb.ByteSize = bits;
+  dcb.Parity = parity;
+  dcb.StopBits = stop;
   dcb.XonChar = 0x11;
   dcb.XoffChar = 0x13;
-  if (!device || !device->SetCommState(dcb) ||
+  return dcb;
+}
+
+std::unique_ptr<SerialDevice> OpenConfigured(const std::string& path) {
+  auto device = OpenSerialDevice(path);
+  if (!device || !device->SetCommState(LineDcb(9600)) ||
       !device->SetCommTimeouts({MAXDWORD, 0, 0, 100, 1000}))
     return nullptr;
   return device;

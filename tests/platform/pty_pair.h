@@ -52,6 +52,8 @@ bool WaitFor(Condition condition, std::chrono::milliseconds within) {
   return true;
 }
 
+// A binary line of this format with the usual XON/XOFF characters.
+DCB LineDcb(uint32_t baud, uint8_t bits = 8, uint8_t parity = 0, uint8_t stop = 0);
 // 9600 8N1 and the port's usual timeouts: reads return at once with what is queued.
 std::unique_ptr<SerialDevice> OpenConfigured(const std::string& path);
 // Bytes in the input queue (this reads and clears the pending errors).

@@ -65,6 +65,15 @@ std::string InChild(const std::function<std::string()>& fn) {
   return text;
 }
 
+// The error number and reason of opening `path` as another user, in a child process.
+std::string OpenFailureAs(const std::string& path, uid_t uid, gid_t gid) {
+  return InChild([&] {
+    if (!BecomeUser(uid, gid)) return std::string("could not become the user");
+    const Failure failure = OpenFailure(path);
+    return std::to_string(failure.error) + "\n" + failure.reason;
+  });
+}
+
 // A program of another name that keeps the line open until the test ends.
 class Holder {
  public:
@@ -192,14 +201,7 @@ class AsNobody : public ::testing::Test {
     ASSERT_EQ(chown(pty.SlavePath().c_str(), 0, group), 0);
     ASSERT_EQ(chmod(pty.SlavePath().c_str(), mode), 0);
   }
-  std::string OpenAs(uid_t uid, gid_t gid) {
-    const std::string path = pty.SlavePath();
-    return InChild([&] {
-      if (!BecomeUser(uid, gid)) return std::string("could not become the user");
-      const Failure failure = OpenFailure(path);
-      return std::to_string(failure.error) + "\n" + failure.reason;
-    });
-  }
+  std::string OpenAs(uid_t uid, gid_t gid) { return OpenFailureAs(pty.SlavePath(), uid, gid); }
   PtyPair pty;
 };
 
@@ -244,11 +246,7 @@ TEST_F(AsNobody, AnExclusiveTerminalWithoutALockNamesItsHolder) {
     return fd >= 0 && ioctl(fd, TIOCEXCL) == 0;
   });
   ASSERT_TRUE(holder.Holding());
-  const std::string answer = InChild([&path] {
-    if (!BecomeUser(kNobody, kNobody)) return std::string("could not become the user");
-    const Failure failure = OpenFailure(path);
-    return std::to_string(failure.error) + "\n" + failure.reason;
-  });
+  const std::string answer = OpenAs(kNobody, kNobody);
   EXPECT_EQ(answer.substr(0, 2), "5\n") << answer;
   EXPECT_NE(answer.find("进程 " + std::to_string(holder.Pid()) + "（zt-holder）"),
             std::string::npos)

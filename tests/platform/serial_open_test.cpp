@@ -14,6 +14,7 @@
 namespace platform {
 namespace {
 
+using testing::LineDcb;
 using testing::PtyPair;
 using testing::TempDir;
 
@@ -62,18 +63,6 @@ TEST(SerialOpen, NeverOpensWhatItRefuses) {
   close(open(fifo.c_str(), O_RDWR | O_NONBLOCK));
   EXPECT_TRUE(hungUp()) << "the detector works";
   close(reader);
-}
-
-DCB LineDcb(uint32_t baud, uint8_t bits = 8, uint8_t parity = 0, uint8_t stop = 0) {
-  DCB dcb;
-  dcb.BaudRate = baud;
-  dcb.Flags = dcb_Binary;
-  dcb.ByteSize = bits;
-  dcb.Parity = parity;
-  dcb.StopBits = stop;
-  dcb.XonChar = 0x11;
-  dcb.XoffChar = 0x13;
-  return dcb;
 }
 
 TEST(SerialLineSettings, ReachTheTerminal) {

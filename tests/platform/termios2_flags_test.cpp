@@ -12,12 +12,7 @@ namespace platform {
 namespace {
 
 LineFormat Format(uint32_t baud, uint8_t bits, uint8_t parity, uint8_t stop) {
-  LineFormat format;
-  format.baudRate = baud;
-  format.dataBits = bits;
-  format.parity = parity;
-  format.stopBits = stop;
-  return format;
+  return {baud, bits, parity, stop};
 }
 
 uint32_t Bits(const LineFormat& format) {

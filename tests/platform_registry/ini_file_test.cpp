@@ -26,9 +26,7 @@ TEST_F(Ini, NamesMatchInAnyCaseAndNumbersParseSafely) {
   EXPECT_EQ(ini.ReadInteger(QStringLiteral("comport"), QStringLiteral("Big"), 2), 2);
   EXPECT_EQ(ini.ReadInteger(QStringLiteral("comport"), QStringLiteral("Hex"), 3), 31);
   EXPECT_EQ(ini.ReadInteger(QStringLiteral("comport"), QStringLiteral("Neg"), 4), -5);
-  EXPECT_EQ(
-      ini.ReadString(QStringLiteral("ComPort"), QStringLiteral("Parity"), QStringLiteral("d")),
-      "d");
+  EXPECT_EQ(ini.ReadString(QStringLiteral("ComPort"), QStringLiteral("Parity"), "d"), "d");
   ini.WriteString(QStringLiteral("comport"), QStringLiteral("PORT"), QStringLiteral("COM4"));
   ini.UpdateFile();
   // The line keeps its spelling and the file its line endings.

@@ -1,7 +1,6 @@
 // The live port list, read from a made-up sysfs tree.
 #include <QDir>
 #include <QFile>
-#include <algorithm>
 
 #include "platform/registry.h"
 #include "store_fixture.h"
@@ -54,9 +53,7 @@ class PortList : public store_test::StoreTest {
       EXPECT_EQ(name, QStringLiteral("\\Device\\") + value.text.mid(5));
       ports << value.text;
     }
-    std::sort(ports.begin(), ports.end(), [](const QString& a, const QString& b) {
-      return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
+    ports.sort(Qt::CaseInsensitive);
     return ports;
   }
 };

@@ -62,18 +62,7 @@ inline pid_t RunChild(const std::function<void()>& body) {
   return pid;
 }
 
-inline platform::RegValue Sz(const QString& text) {
-  platform::RegValue v;
-  v.type = platform::REG_SZ;
-  v.text = text;
-  return v;
-}
-
-inline platform::RegValue Dword(uint32_t number) {
-  platform::RegValue v;
-  v.type = platform::REG_DWORD;
-  v.number = number;
-  return v;
-}
+inline platform::RegValue Sz(const QString& text) { return {platform::REG_SZ, text, 0, {}}; }
+inline platform::RegValue Dword(uint32_t number) { return {platform::REG_DWORD, {}, number, {}}; }
 
 }  // namespace store_test

@@ -20,13 +20,6 @@ inline bool ProcessUntil(const std::function<bool()>& done, int timeoutMs = 3000
   return true;
 }
 
-inline void ProcessFor(int ms) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QThread::msleep(1);
-  }
-}
+inline void ProcessFor(int ms) { ProcessUntil([] { return false; }, ms); }
 
 }  // namespace testing_support

@@ -63,17 +63,12 @@ int WaitExit(pid_t pid, milliseconds within) {
 
 }  // namespace
 
-uint16_t TextbookCrc(const uint8_t* data, size_t count) {
+Bytes WithCrc(Bytes frame) {
   uint16_t crc = 0xFFFF;
-  for (size_t i = 0; i < count; ++i) {
-    crc ^= data[i];
+  for (const uint8_t byte : frame) {
+    crc ^= byte;
     for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
   }
-  return crc;
-}
-
-Bytes WithCrc(Bytes frame) {
-  const uint16_t crc = TextbookCrc(frame.data(), frame.size());
   frame.push_back(crc & 0xFF);
   frame.push_back(crc >> 8);
   return frame;
@@ -83,14 +78,17 @@ bool CrcOk(const Bytes& frame) {
   return frame.size() >= 3 && WithCrc(Bytes(frame.begin(), frame.end() - 2)) == frame;
 }
 
+// A request of two 16-bit fields: start and quantity, or register and value.
+static Bytes Request(uint8_t address, uint8_t function, uint16_t a, uint16_t b) {
+  return WithCrc({address, function, uint8_t(a >> 8), uint8_t(a), uint8_t(b >> 8), uint8_t(b)});
+}
+
 Bytes ReadRequest(uint8_t address, uint16_t start, uint16_t quantity) {
-  return WithCrc({address, 0x03, static_cast<uint8_t>(start >> 8), static_cast<uint8_t>(start),
-                  static_cast<uint8_t>(quantity >> 8), static_cast<uint8_t>(quantity)});
+  return Request(address, 0x03, start, quantity);
 }
 
 Bytes WriteRequest(uint8_t address, uint16_t reg, uint16_t value) {
-  return WithCrc({address, 0x06, static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg),
-                  static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)});
+  return Request(address, 0x06, reg, value);
 }
 
 Bytes ReadAnswer(uint8_t address, uint16_t r0, uint16_t r1, uint16_t r2) {
@@ -112,11 +110,8 @@ int64_t NowUs() {
 std::string Hex(const Bytes& bytes) {
   std::string text;
   char digits[4];
-  for (uint8_t b : bytes) {
-    std::snprintf(digits, sizeof digits, "%02X", b);
-    text += (text.empty() ? "" : " ") + std::string(digits);
-  }
-  return text;
+  for (uint8_t b : bytes) text.append(digits, std::snprintf(digits, sizeof digits, " %02X", b));
+  return text.substr(text.empty() ? 0 : 1);
 }
 
 TempDir::TempDir() {
@@ -181,11 +176,6 @@ std::vector<std::string> SimProcess::Reply() {
   }
 }
 
-void SimProcess::CloseInput() {
-  close(in_);
-  in_ = -1;
-}
-
 int SimProcess::Stop(int signal) {
   if (signal == 0)
     Command("quit");
@@ -230,19 +220,11 @@ Master::Master(const std::string& path) {
   tcsetattr(fd_, TCSANOW, &tio);
 }
 
-Master::~Master() {
-  close(fd_);
-}
+Master::~Master() { close(fd_); }
 
 void Master::Send(const Bytes& bytes) {
   if (write(fd_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
     throw std::runtime_error("short write to the line");
-}
-
-Bytes Master::Receive(size_t count, milliseconds within) { return Collect(count, within, within); }
-
-Bytes Master::ReceiveQuiet(milliseconds quiet, milliseconds within) {
-  return Collect(SIZE_MAX, quiet, within);
 }
 
 Bytes Master::Collect(size_t count, milliseconds quiet, milliseconds within) {
@@ -266,11 +248,6 @@ void ExpectAnswer(Master& master, const Bytes& request, const Bytes& answer) {
   }
   master.Send(request);
   EXPECT_EQ(master.ReceiveQuiet(milliseconds(150)), Bytes()) << Hex(request);
-}
-
-Bytes Master::Transact(const Bytes& request, size_t count, milliseconds within) {
-  Send(request);
-  return Receive(count, within);
 }
 
 }  // namespace sim_test

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim_test {
@@ -15,7 +17,6 @@ namespace sim_test {
 using Bytes = std::vector<uint8_t>;
 using std::chrono::milliseconds;
 
-uint16_t TextbookCrc(const uint8_t* data, size_t count);
 // `frame` with its CRC appended, low byte first.
 Bytes WithCrc(Bytes frame);
 bool CrcOk(const Bytes& frame);
@@ -59,7 +60,7 @@ class SimProcess {
   std::vector<std::string> Command(const std::string& line);
   // The next reply: lines up to and including "ok" or "error ...".
   std::vector<std::string> Reply();
-  void CloseInput();
+  void CloseInput() { close(std::exchange(in_, -1)); }
   // Sends `signal` (0: the quit command) and returns the exit status, -1 if it did not end.
   int Stop(int signal);
   // The log so far. While the simulator runs, a "stats" round trip first makes sure that it
@@ -87,11 +88,16 @@ class Master {
 
   void Send(const Bytes& bytes);
   // What arrives until `count` bytes are in or the time is up.
-  Bytes Receive(size_t count, milliseconds within);
+  Bytes Receive(size_t count, milliseconds within) { return Collect(count, within, within); }
   // What arrives until the line has been quiet for `quiet`.
-  Bytes ReceiveQuiet(milliseconds quiet, milliseconds within = milliseconds(2000));
+  Bytes ReceiveQuiet(milliseconds quiet, milliseconds within = milliseconds(2000)) {
+    return Collect(SIZE_MAX, quiet, within);
+  }
   // Sends and collects `count` bytes of answer.
-  Bytes Transact(const Bytes& request, size_t count, milliseconds within = milliseconds(1000));
+  Bytes Transact(const Bytes& request, size_t count, milliseconds within = milliseconds(1000)) {
+    Send(request);
+    return Receive(count, within);
+  }
 
  private:
   Bytes Collect(size_t count, milliseconds quiet, milliseconds within);

@@ -65,9 +65,7 @@ TEST(SlaveSimLine, AMasterThatClosesAndReopensIsServedAgain) {
   }
   const auto line = sim.Log("LINE");
   ASSERT_GE(line.size(), 3u);  // a close and reopen in the same instant may pass unseen
-  EXPECT_EQ(line[0].rest, "up");
-  EXPECT_EQ(line[1].rest, "down");
-  EXPECT_EQ(line[2].rest, "up");
+  EXPECT_EQ(line[0].rest + "," + line[1].rest + "," + line[2].rest, "up,down,up");
   ASSERT_EQ(sim.Log("DROP").size(), 1u);
   EXPECT_THAT(sim.Log("DROP")[0].rest, MatchesRegex("([0-9A-F]{2} ){8}[0-9A-F]{2}"));
 }
@@ -138,9 +136,8 @@ TEST(SlaveSimLine, ALinkPathIsOnlyTakenOverFromAnEarlierRun) {
   std::string errors;
   EXPECT_EQ(RunToEnd({"--link", taken}, errors), 1);
   EXPECT_THAT(errors, HasSubstr("will not replace"));
-  std::ifstream kept(taken);
   std::string text;
-  std::getline(kept, text);
+  std::getline(std::ifstream(taken), text);
   EXPECT_EQ(text, "someone's file");
   // A link left behind by a killed run is replaced.
   unlink(taken.c_str());
