@@ -19,6 +19,10 @@
 
 namespace app {
 
+// What the monitor says when the line goes away and when it is back.
+inline const QString kGone = QStringLiteral("串口已断开");
+inline const QString kBack = QStringLiteral("串口已恢复");
+
 inline std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {
   uint16_t crc = 0xFFFF;
   Crc16Update(frame.data(), uint16_t(frame.size()), crc);

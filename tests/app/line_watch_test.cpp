@@ -10,9 +10,6 @@ using namespace app;
 
 namespace {
 
-const QString kGone = QStringLiteral("串口已断开");
-const QString kBack = QStringLiteral("串口已恢复");
-
 class LostLine : public FormTest {
  protected:
   void SetUp() override {

@@ -14,9 +14,6 @@ using testing_support::ProcessUntil;
 
 namespace {
 
-const QString kGone = QStringLiteral("串口已断开");
-const QString kBack = QStringLiteral("串口已恢复");
-
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -166,9 +166,7 @@ TEST(Timer, LeavesNoDescriptorBehind) {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
   };
   const auto before = descriptors();
-  for (int i = 0; i < 20; ++i) {
-    TTimer timer;
-  }
+  for (int i = 0; i < 20; ++i) TTimer();
   EXPECT_EQ(descriptors(), before);
 }
 
@@ -176,9 +174,7 @@ TEST(Synchronize, RunsOnTheGuiThreadAndCarriesTheExceptionBack) {
   int here = 0;
   Synchronize([&] { ++here; });  // on the GUI thread itself: at once
   EXPECT_EQ(here, 1);
-  std::atomic<bool> ranOnGui{false};
-  std::atomic<bool> caught{false};
-  std::atomic<bool> finished{false};
+  std::atomic<bool> ranOnGui{false}, caught{false}, finished{false};
   std::thread worker([&] {
     Synchronize([&] { ranOnGui = IsGuiThread(); });
     try {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "platform/ini_file.h"
 #include "store_fixture.h"
@@ -92,17 +93,13 @@ TEST_F(StoreCrash, AKilledWriterLeavesOldOrNewValues) {
 TEST_F(StoreCrash, TwoWritersKeepEachOthersKeys) {
   const QString ini = Path(QStringLiteral("port.ini"));
   const int saves = 40;
-  const pid_t a = store_test::RunChild([&] {
-    for (int i = 1; i <= saves; ++i) Save(ini, QStringLiteral("A"), i);
-  });
-  const pid_t b = store_test::RunChild([&] {
-    for (int i = 1; i <= saves; ++i) Save(ini, QStringLiteral("B"), i);
-  });
-  ASSERT_TRUE(ExitedCleanly(a));
-  ASSERT_TRUE(ExitedCleanly(b));
-  const std::array<int, 4> all{saves, saves, saves, saves};
-  EXPECT_EQ(Load(ini, QStringLiteral("A")), all);
-  EXPECT_EQ(Load(ini, QStringLiteral("B")), all);
+  const QString keys[] = {QStringLiteral("A"), QStringLiteral("B")};
+  std::vector<pid_t> writers;
+  for (const QString& key : keys)
+    writers.push_back(store_test::RunChild([&] { for (int i = 1; i <= saves; ++i) Save(ini, key, i); }));
+  for (const pid_t writer : writers) ASSERT_TRUE(ExitedCleanly(writer));
+  for (const QString& key : keys)
+    EXPECT_EQ(Load(ini, key), (std::array<int, 4>{saves, saves, saves, saves})) << key.toStdString();
 }
 
 }  // namespace
