@@ -2,6 +2,8 @@
 // stored in a file that other copies of the program may change in between.
 #include "platform/registry.h"
 
+#include "platform/locked_file.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 
@@ -168,3 +170,15 @@ TEST_F(Registry, AHundredMegabyteValueIsRefusedQuickly) {
 }
 
 }  // namespace
+
+TEST_F(Registry, AReplaceThatCannotTakeThePlaceFailsAndLeavesNoTemporaryFile) {
+  // The temporary file is written, but a folder full of files cannot be renamed over.
+  const QString target = Path(QStringLiteral("folder"));
+  ASSERT_TRUE(QDir().mkpath(target + QStringLiteral("/inside")));
+  QString why;
+  EXPECT_NE(detail::ReplaceFileAtomically(target, "data", &why), 0);
+  EXPECT_TRUE(why.startsWith(QStringLiteral("cannot write"))) << why.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral(".tmp")));
+  EXPECT_EQ(detail::ReplaceFileAtomically(RegFile(), "data", &why), 0);
+  EXPECT_EQ(Read(RegFile()), QByteArray("data"));
+}
