@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "framework/canvas.h"
-#include "framework/guard.h"
 #include "skin/dialog_keys.h"
 #include "skin/input_block.h"
 #include "skin/skin_paint.h"
@@ -100,13 +99,7 @@ void TsuiCustomButton::SetUIStyle(TsuiUIStyle value) {
 // The same theme again still re-applies the style: that is how a reloaded theme file reaches
 // the controls that use it.
 void TsuiCustomButton::SetFileTheme(TsuiFileTheme* value) {
-  if (value != fileTheme_) {
-    disconnect(fileThemeWatch_);
-    fileTheme_ = value;
-    if (value)
-      fileThemeWatch_ = connect(value, &QObject::destroyed, this,
-                                [this] { framework::Guard([this] { FileThemeRemoved(); }); });
-  }
+  WatchFileTheme(this, fileTheme_, fileThemeWatch_, value, [this] { FileThemeRemoved(); });
   SetUIStyle(uiStyle_);
 }
 

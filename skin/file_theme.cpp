@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QWidget>
 
+#include "framework/guard.h"
 #include "skin/ui_style.h"
 
 namespace skin {
@@ -114,6 +115,16 @@ int TsuiFileTheme::Int(int index) const {
 }
 framework::TColor TsuiFileTheme::Color(int index) const {
   return manager_->Color(index);
+}
+
+void WatchFileTheme(QObject* owner, TsuiFileTheme*& current, QMetaObject::Connection& watch,
+                    TsuiFileTheme* value, std::function<void()> removed) {
+  if (value == current) return;
+  QObject::disconnect(watch);
+  current = value;
+  if (value)
+    watch = QObject::connect(value, &QObject::destroyed, owner,
+                             [removed] { framework::Guard([&] { removed(); }); });
 }
 
 }  // namespace skin

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QObject>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "framework/tcolor.h"
@@ -64,5 +65,10 @@ class TsuiFileTheme : public QObject {
   int tag_ = 0;
   std::unique_ptr<TsuiFileThemeMgr> manager_;
 };
+
+// A control's FileTheme: points current at value and, when that is another theme, watches it so
+// that removed runs (guarded) when it is destroyed. Re-applying the style is the caller's part.
+void WatchFileTheme(QObject* owner, TsuiFileTheme*& current, QMetaObject::Connection& watch,
+                    TsuiFileTheme* value, std::function<void()> removed);
 
 }  // namespace skin

@@ -73,13 +73,7 @@ void TsuiCustomGroupBox::SetUIStyle(TsuiUIStyle value) {
 
 // The same theme again still re-applies the style (a reloaded theme file).
 void TsuiCustomGroupBox::SetFileTheme(TsuiFileTheme* value) {
-  if (value != fileTheme_) {
-    disconnect(fileThemeWatch_);
-    fileTheme_ = value;
-    if (value)
-      fileThemeWatch_ = connect(value, &QObject::destroyed, this,
-                                [this] { framework::Guard([this] { FileThemeRemoved(); }); });
-  }
+  WatchFileTheme(this, fileTheme_, fileThemeWatch_, value, [this] { FileThemeRemoved(); });
   SetUIStyle(uiStyle_);
 }
 
