@@ -130,6 +130,18 @@ TEST(Catalogue, ACatalogueThatAppearsLaterIsFoundAfterTheLanguageIsSetAgain) {
   EXPECT_EQ(instance.dgettext("test", "Open"), "Auf");
 }
 
+// Shrunk in place, then copied over: lookups go on with the catalogue as it was read.
+TEST(Catalogue, ACatalogueChangedOnDiskAfterItWasReadKeepsItsTranslations) {
+  LocaleFolder folder(BuildCatalogue({{"Open", "Auf"}, {"Save", "Sichern"}}));
+  TGnuGettextInstance instance(folder.dir.path());
+  instance.SelectLanguage("de");
+  EXPECT_EQ(instance.dgettext("test", "Open"), "Auf");
+  ASSERT_TRUE(QFile::resize(folder.file, 0));
+  EXPECT_EQ(instance.dgettext("test", "Save"), "Sichern");
+  ASSERT_TRUE(WriteFile(folder.file, BuildCatalogue({{"Open", "Offen"}})));
+  EXPECT_EQ(instance.dgettext("test", "Open"), "Auf");
+}
+
 TEST(Catalogue, EmptyTranslationFails) {
   LocaleFolder folder(BuildCatalogue({{"Blank", ""}, {"Full", "Voll"}}));
   TGnuGettextInstance instance(folder.dir.path());
