@@ -3,6 +3,7 @@
 #include "app/status_bar.h"
 #include "app/window_fit.h"
 #include "framework/fonts.h"
+#include "framework/guard.h"
 #include "i18n/builtin_catalogues.h"
 #include "i18n/gnugettext.h"
 #include "serial/com_error.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -22,8 +24,11 @@
 
 namespace {
 
-// SIGTERM and SIGINT (a logout, a kill, Ctrl+C in the terminal) close the window the normal
-// way, so the port settings are saved and the port is closed.
+// SIGTERM and SIGINT (a logout, a kill, Ctrl+C in the terminal) end the program after the
+// window's normal close, so the port settings are saved and the port is closed. A message box
+// or the setup dialog open at that moment must not keep the program alive: every running event
+// loop is left, and one started later returns at once. A message the close itself raises has no
+// one to answer it; it goes to standard error.
 int signalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -31,21 +36,42 @@ void OnSignal(int) {
   [[maybe_unused]] ssize_t written = write(signalPipe[0], &byte, 1);
 }
 
-void CloseOnSignals(QWidget& window) {
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-  auto notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
-  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-    char byte;
-    [[maybe_unused]] ssize_t got = read(signalPipe[1], &byte, 1);
-    window.close();
-  });
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-}
+class EndOnSignals : public QObject {
+ public:
+  EndOnSignals() {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
+    auto notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+      char byte;
+      [[maybe_unused]] ssize_t got = read(signalPipe[1], &byte, 1);
+      End();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+  }
+
+  // The window to close. A signal taken while it was being made (a message box of its start)
+  // leaves `Ended` set: the caller closes it and does not start the program.
+  void Watch(QWidget& window) { window_ = &window; }
+  bool Ended() const { return ended_; }
+
+ private:
+  void End() {
+    if (ended_) return;
+    ended_ = true;
+    framework::SetExceptionReporter(
+        [](const QString& message) { qWarning("%s", qPrintable(message)); });
+    QCoreApplication::exit(0);
+    if (window_) window_->close();
+  }
+
+  QPointer<QWidget> window_;
+  bool ended_ = false;
+};
 
 // Translation: Qt's own strings, the port error texts and the setup dialog's captions come
 // from the catalogues when there are any. A refused catalogue leaves the program untranslated.
@@ -122,8 +148,13 @@ int main(int argc, char** argv) {
   StartTranslation(application);
   serial::InitComErrorTexts();
 
+  EndOnSignals ending;
   app::TForm1 window;
-  CloseOnSignals(window);
+  ending.Watch(window);
+  if (ending.Ended()) {
+    window.close();
+    return 0;
+  }
   if (options.exitAfterFirstPaint) new FirstPaintProbe(window);
   window.show();
   const int result = application.exec();

@@ -1,7 +1,9 @@
 #include "i18n/domain.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 #include "framework/exception.h"
@@ -14,6 +16,9 @@ namespace {
 constexpr uint32_t kMagic = 0x950412DE;
 constexpr uint32_t kSwappedMagic = 0xDE120495;
 constexpr uint64_t kHeaderSize = 20;
+// Catalogues are small; a file beyond this is read only this far, and then judged by what it
+// holds there.
+constexpr uint64_t kMaxCatalogueSize = 64 << 20;
 
 QString WithSeparator(const QString& directory) {
   if (directory.isEmpty() || directory.endsWith(QLatin1Char('/'))) return directory;
@@ -87,9 +92,7 @@ uint32_t TDomain::StringCount() const {
 }
 
 void TDomain::Close() {
-  if (file_ && view_) file_->unmap(view_);
-  file_.reset();
-  view_ = nullptr;
+  data_.clear();
   base_ = nullptr;
   size_ = 0;
   n_ = o_ = t_ = 0;
@@ -124,7 +127,7 @@ void TDomain::OpenCatalogue() {
   tryOpen_ = false;
   if (fileName.isEmpty()) return;
   try {
-    MapCatalogue(fileName);
+    ReadCatalogue(fileName);
     CheckCatalogue(fileName);
   } catch (...) {
     Close();
@@ -133,26 +136,25 @@ void TDomain::OpenCatalogue() {
   }
 }
 
-void TDomain::MapCatalogue(const QString& fileName) {
+// The catalogue is read into memory rather than mapped: a file shrunk in place or copied over
+// while the program runs must not pull its bytes away from under a lookup.
+void TDomain::ReadCatalogue(const QString& fileName) {
   BuiltinCatalogue builtin;
   const bool isBuiltin = FindBuiltinCatalogue(fileName, &builtin);
-  file_ = std::make_unique<QFile>(isBuiltin ? ExecutableFileName() : fileName);
-  if (!file_->open(QIODevice::ReadOnly))
+  QFile file(isBuiltin ? ExecutableFileName() : fileName);
+  if (!file.open(QIODevice::ReadOnly))
     throw framework::Exception(QStringLiteral("Cannot open file ") + fileName);
   const uint64_t offset = isBuiltin ? builtin.offset : 0;
-  size_ = isBuiltin ? builtin.size : uint64_t(file_->size());
-  if (isBuiltin && offset + size_ > uint64_t(file_->size()))
+  const uint64_t size = isBuiltin ? builtin.size : uint64_t(file.size());
+  if (isBuiltin && offset + size > uint64_t(file.size()))
     throw framework::Exception(QStringLiteral("Cannot create memory map on file ") + fileName);
-  // An empty or headless file has nothing to map; it is judged as a catalogue below.
-  if (size_ < kHeaderSize) {
-    catalogueName_ = fileName;
-    return;
-  }
-  view_ = file_->map(qint64(offset), qint64(size_));
-  if (!view_)
+  // A file that shrank since its size was taken gives fewer bytes, judged as a catalogue below.
+  if (file.seek(qint64(offset))) data_ = file.read(qint64(std::min(size, kMaxCatalogueSize)));
+  if (file.error() != QFileDevice::NoError)
     throw framework::Exception(QStringLiteral("Cannot map file ") + fileName +
-                               QStringLiteral(" into memory. Reason: ") + file_->errorString());
-  base_ = view_;
+                               QStringLiteral(" into memory. Reason: ") + file.errorString());
+  base_ = reinterpret_cast<const uchar*>(data_.constData());
+  size_ = uint64_t(data_.size());
   catalogueName_ = fileName;
 }
 
@@ -162,7 +164,7 @@ uint32_t TDomain::Word(uint64_t offset) const {
   return swapped_ ? qbswap(value) : value;
 }
 
-// Reads the header and proves every table entry and string lies inside the mapping with its
+// Reads the header and proves every table entry and string lies inside the catalogue with its
 // terminating zero, so lookups never read outside it.
 void TDomain::CheckCatalogue(const QString& fileName) {
   const QString invalid =

@@ -1,8 +1,7 @@
-// One text domain: where its catalogue is sought, and the catalogue once it is mapped.
+// One text domain: where its catalogue is sought, and the catalogue once it is read.
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -44,7 +43,7 @@ class TDomain {
   void Close();  // caller holds the write lock
   void OpenCatalogue();
   QString ChooseCatalogue() const;
-  void MapCatalogue(const QString& fileName);
+  void ReadCatalogue(const QString& fileName);
   void CheckCatalogue(const QString& fileName);
   uint32_t Word(uint64_t offset) const;
   QByteArray Entry(uint32_t table, uint32_t index) const;
@@ -57,11 +56,10 @@ class TDomain {
   bool tryOpen_ = true;
   bool swapped_ = false;
   uint32_t n_ = 0, o_ = 0, t_ = 0;
-  const uchar* base_ = nullptr;  // catalogue start inside the mapping
-  uint64_t size_ = 0;            // catalogue bytes inside the mapping
+  QByteArray data_;               // the whole catalogue
+  const uchar* base_ = nullptr;  // its bytes
+  uint64_t size_ = 0;
   QString catalogueName_;
-  std::unique_ptr<QFile> file_;
-  uchar* view_ = nullptr;
   mutable std::shared_mutex lock_;
 };
 

@@ -88,10 +88,7 @@ QString TGnuGettextInstance::gettext(const QString& text) {
 
 QString TGnuGettextInstance::dgettext(const QString& domain, const QString& text) {
   if (!Enabled) return text;
-  TDomain& catalogue = Domain(domain);
-  QByteArray key = text.toUtf8();
-  key.replace('\r', QByteArray());
-  const QString result = QString::fromUtf8(WithCarriageReturns(catalogue.Lookup(key)));
+  const QString result = Lookup(domain, text);
   if (!text.isEmpty() && result.isEmpty()) {
     QString message = QStringLiteral(
         "Error: Could not translate %s. Probably because the mo file doesn't contain utf-8 "
@@ -99,6 +96,19 @@ QString TGnuGettextInstance::dgettext(const QString& domain, const QString& text
     throw framework::Exception(message.replace(QStringLiteral("%s"), text));
   }
   return result;
+}
+
+QString TGnuGettextInstance::TranslateOrKeep(const QString& domain, const QString& text) {
+  if (!Enabled) return text;
+  const QString result = Lookup(domain, text);
+  return result.isEmpty() ? text : result;
+}
+
+QString TGnuGettextInstance::Lookup(const QString& domain, const QString& text) {
+  TDomain& catalogue = Domain(domain);
+  QByteArray key = text.toUtf8();
+  key.replace('\r', QByteArray());
+  return QString::fromUtf8(WithCarriageReturns(catalogue.Lookup(key)));
 }
 
 void TGnuGettextInstance::textdomain(const QString& name) {

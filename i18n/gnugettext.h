@@ -69,6 +69,12 @@ class TGnuGettextInstance {
   void TranslateProperty(QObject* object, const char* property, const QString& domain,
                          ObjectQueue& queue);
   QStringList MergedClassRules(QObject* object, TTranslator* handler, bool* excluded) const;
+  // The catalogue's translation as it is, empty ones included.
+  QString Lookup(const QString& domain, const QString& text);
+  // A caption of a window: one the catalogue translates to an empty text stays as it is, as a
+  // resource string does, so that such an entry cannot keep the window from opening.
+  QString TranslateOrKeep(const QString& domain, const QString& text);
+  QStringList TranslateLines(const QStringList& lines, const QString& domain);
 
   mutable std::shared_mutex lock_;  // guards everything below
   QString language_;

@@ -100,6 +100,13 @@ QStringList TGnuGettextInstance::TranslateStrings(const QStringList& lines, cons
   return copy;
 }
 
+QStringList TGnuGettextInstance::TranslateLines(const QStringList& lines, const QString& domain) {
+  QStringList copy = lines;
+  for (QString& line : copy)
+    if (!line.isEmpty()) line = TranslateOrKeep(domain, line);
+  return copy;
+}
+
 void TGnuGettextInstance::TranslateObjectTree(QObject* root, const QString& domain) {
   const QString textDomain = domain.isEmpty() ? getcurrenttextdomain() : domain;
   // The ignore list serves one walk, whether it ends normally or by a failure.
@@ -141,7 +148,7 @@ void TGnuGettextInstance::TranslateObject(QObject* object, const QString& name,
     TranslateProperty(object, property.name(), domain, queue);
   }
   if (auto* model = qobject_cast<QStringListModel*>(object))
-    model->setStringList(TranslateStrings(model->stringList(), domain));
+    model->setStringList(TranslateLines(model->stringList(), domain));
   for (QObject* child : object->children()) {
     const QString childName = child->objectName().toUpper();
     if (!Contains(ignored, childName)) queue.emplace_back(child, childName);
@@ -160,11 +167,11 @@ void TGnuGettextInstance::TranslateProperty(QObject* object, const char* propert
     if (type == QMetaType::QString) {
       const QString text = value.toString();
       if (text.isEmpty() || !meta_property.isWritable()) return;
-      const QString result = dgettext(domain, text);
+      const QString result = TranslateOrKeep(domain, text);
       if (result != text) translated = result;
     } else if (type == QMetaType::QStringList) {
       const QStringList lines = value.toStringList();
-      const QStringList result = TranslateStrings(lines, domain);
+      const QStringList result = TranslateLines(lines, domain);
       if (result != lines && meta_property.isWritable()) translated = result;
     } else if (meta_property.metaType().flags() & QMetaType::PointerToQObject) {
       if (QObject* referenced = value.value<QObject*>()) queue.emplace_back(referenced, QString());

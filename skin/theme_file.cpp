@@ -7,6 +7,11 @@ namespace skin {
 
 namespace {
 
+// Entries may point at the same bytes, so the data they name can add up to far more than the
+// file: one whose entries all point at the whole file would make the reader hold a copy per
+// entry. What one file can make the reader take is capped at this multiple of its size.
+constexpr qint64 kDataPerFileByte = 4;
+
 quint32 U32(const QByteArray& bytes, int at) {
   return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(bytes.constData()) + at);
 }
@@ -66,6 +71,16 @@ QByteArray TsuiThemeFileReader::ReadAt(qint64 offset, qint64 size, const QString
   return bytes;
 }
 
+QByteArray TsuiThemeFileReader::ReadData(const Entry& entry, quint32 size, const QString& what) {
+  dataRead_ += size;
+  // Data past the end of the file is refused by ReadAt with its own message.
+  if (qint64(entry.DataOffset) + size <= size_ && dataRead_ > kDataPerFileByte * size_)
+    Fail(QStringLiteral("%1 brings the data read to more than %2 times the file's size")
+             .arg(what)
+             .arg(kDataPerFileByte));
+  return ReadAt(entry.DataOffset, size, what);
+}
+
 TsuiThemeFileReader::Entry TsuiThemeFileReader::ReadEntry(qint64 offset) {
   const QByteArray raw = ReadAt(offset, ThemeEntrySize,
                                 QStringLiteral("the directory entry at offset %1").arg(offset));
@@ -87,20 +102,20 @@ void TsuiThemeFileReader::LoadData(const Entry& entry) {
   const QString what = QStringLiteral("the data of entry \"%1\"").arg(entry.Name);
   switch (entry.Kind) {
     case tekImage:
-      images_.push_back({entry.Name, ReadAt(entry.DataOffset, entry.DataSize, what)});
+      images_.push_back({entry.Name, ReadData(entry, entry.DataSize, what)});
       break;
     case tekInteger:
       // Only the first four bytes belong to the value; fewer cannot make one.
       if (entry.DataSize < 4) Fail(QStringLiteral("%1 holds fewer than 4 bytes").arg(what));
-      integers_.push_back({entry.Name, qint32(U32(ReadAt(entry.DataOffset, 4, what), 0))});
+      integers_.push_back({entry.Name, qint32(U32(ReadData(entry, 4, what), 0))});
       break;
     case tekBoolean:
       if (entry.DataSize < 1) Fail(QStringLiteral("%1 is empty").arg(what));
-      booleans_.push_back({entry.Name, uint8_t(ReadAt(entry.DataOffset, 1, what)[0])});
+      booleans_.push_back({entry.Name, uint8_t(ReadData(entry, 1, what)[0])});
       break;
     case tekText:
       texts_.push_back(
-          {entry.Name, QString::fromLocal8Bit(ReadAt(entry.DataOffset, entry.DataSize, what))});
+          {entry.Name, QString::fromLocal8Bit(ReadData(entry, entry.DataSize, what))});
       break;
     default:
       break;

@@ -68,6 +68,7 @@ class TsuiThemeFileReader {
   };
 
   QByteArray ReadAt(qint64 offset, qint64 size, const QString& what);
+  QByteArray ReadData(const Entry& entry, quint32 size, const QString& what);
   Entry ReadEntry(qint64 offset);
   void LoadData(const Entry& entry);
   [[noreturn]] void Fail(const QString& detail) const;
@@ -77,6 +78,7 @@ class TsuiThemeFileReader {
 
   QFile file_;
   qint64 size_ = 0;
+  qint64 dataRead_ = 0;  // bytes of entry data read so far
   std::vector<Named<QByteArray>> images_;
   std::vector<Named<int32_t>> integers_;
   std::vector<Named<uint8_t>> booleans_;

@@ -131,16 +131,20 @@ void FeedAnswers(const uint8_t* data, size_t size) {
 }
 
 void FeedCatalogue(const uint8_t* data, size_t size) {
-  WriteInput(QStringLiteral("locale/de/LC_MESSAGES/fuzz.mo"), data, size);
+  const QString path = WriteInput(QStringLiteral("locale/de/LC_MESSAGES/fuzz.mo"), data, size);
   i18n::TDomain domain(QStringLiteral("fuzz"), WorkDir() + QStringLiteral("/locale/"),
                        QStringLiteral("de"));
   const QByteArray text(reinterpret_cast<const char*>(data), qsizetype(size));
   const QByteArray keys[] = {QByteArray(), "Start", "Stop", text.left(6), text.right(6)};
-  for (const QByteArray& key : keys) {
-    try {
-      domain.Lookup(key);
-    } catch (...) {
+  // The second round runs after the file was emptied under the open catalogue.
+  for (int round = 0; round < 2; ++round) {
+    for (const QByteArray& key : keys) {
+      try {
+        domain.Lookup(key);
+      } catch (...) {
+      }
     }
+    QFile::resize(path, 0);
   }
   domain.StringCount();
 }

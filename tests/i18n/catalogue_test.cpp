@@ -117,16 +117,22 @@ TEST(Catalogue, SearchFindsEveryKeyOfEverySize) {
   }
 }
 
-// A failed search is not repeated until the language or the folder changes.
-TEST(Catalogue, ACatalogueThatAppearsLaterIsFoundAfterTheLanguageIsSetAgain) {
+// A failed search is not repeated until the language or the folder changes. A catalogue read
+// keeps its translations when the file is then shrunk in place or copied over.
+TEST(Catalogue, CatalogueFilesAppearingOrChangingLater) {
   QTemporaryDir dir;
   TGnuGettextInstance instance(dir.path());
   instance.SelectLanguage("de");
   EXPECT_EQ(instance.dgettext("test", "Open"), "Open");
   QDir(dir.path()).mkpath(QStringLiteral("de/LC_MESSAGES"));
-  WriteFile(dir.filePath("de/LC_MESSAGES/test.mo"), BuildCatalogue({{"Open", "Auf"}}));
+  const QString file = dir.filePath("de/LC_MESSAGES/test.mo");
+  WriteFile(file, BuildCatalogue({{"Open", "Auf"}, {"Save", "Sichern"}}));
   EXPECT_EQ(instance.dgettext("test", "Open"), "Open");
   instance.SelectLanguage("de");
+  EXPECT_EQ(instance.dgettext("test", "Open"), "Auf");
+  ASSERT_TRUE(QFile::resize(file, 0));
+  EXPECT_EQ(instance.dgettext("test", "Save"), "Sichern");
+  ASSERT_TRUE(WriteFile(file, BuildCatalogue({{"Open", "Offen"}})));
   EXPECT_EQ(instance.dgettext("test", "Open"), "Auf");
 }
 

@@ -53,9 +53,9 @@ struct TreeCatalogue {
   TGnuGettextInstance instance{dir.path()};
 };
 
-QString WalkFailure(TGnuGettextInstance& instance, QObject* root) {
+QString WalkFailure(TGnuGettextInstance& instance, QObject* root, const QString& domain) {
   try {
-    instance.TranslateObjectTree(root, "tree");
+    instance.TranslateObjectTree(root, domain);
   } catch (const framework::Exception& failure) {
     return failure.Message();
   }
@@ -123,27 +123,29 @@ TEST(ObjectTree, ClassRulesSkipPropertiesOrWholeClassesThroughTheirHandler) {
 TEST(ObjectTree, StringListsAndReferencedObjectsWithoutLoopingOnCycles) {
   TreeCatalogue catalogue;
   Notes root, partner;
-  root.Lines = {"one", "", "two", "three"};
+  root.Lines = {"one", "", "two", "three", "Blank"};
   root.Partner = &partner;
   partner.Caption = "Title";
   partner.Partner = &root;  // back to the start
   catalogue.instance.TranslateObjectTree(&root, "tree");
-  EXPECT_EQ(root.Lines, QStringList({"eins", "", "zwei", "three"}));
+  EXPECT_EQ(root.Lines, QStringList({"eins", "", "zwei", "three", "Blank"}));
   EXPECT_EQ(partner.Caption, "Titel");
   EXPECT_EQ(catalogue.instance.TranslateStrings({"two", "", "x"}, "tree"),
             QStringList({"zwei", "", "x"}));
 }
 
+// A refused catalogue stops the walk with a failure that names class and property.
 TEST(ObjectTree, FailureNamesClassAndPropertyAndEmptiesTheIgnoreList) {
   TreeCatalogue catalogue;
   QWidget root;
-  new QLabel("Blank", &root);
+  new QLabel("Label", &root);
+  const QString broken = catalogue.dir.filePath("de/LC_MESSAGES/broken.mo");
+  WriteFile(broken, "not a catalogue");
   catalogue.instance.TP_Ignore(&root, "other");
-  EXPECT_EQ(WalkFailure(catalogue.instance, &root),
+  EXPECT_EQ(WalkFailure(catalogue.instance, &root, "broken"),
             "Property cannot be translated.\r\nUse TP_GlobalIgnoreClassProperty(QLabel,text) "
-            "or\r\nTP_Ignore (self,'.text') to prevent this message.\r\nReason: Error: Could "
-            "not translate Blank. Probably because the mo file doesn't contain utf-8 encoded "
-            "translations.");
+            "or\r\nTP_Ignore (self,'.text') to prevent this message.\r\nReason: This file is "
+            "not a valid GNU gettext mo file: " + broken);
   EXPECT_TRUE(catalogue.instance.IgnoreList().isEmpty());
 }
 
@@ -192,6 +194,18 @@ TEST_F(GermanPort, SetupDialogShowsGermanCaptionsAndKeepsComboItemsAndNames) {
   EXPECT_EQ(dialog.GroupBox1->objectName(), "GroupBox1");
   EXPECT_EQ(dialog.Combos[0]->objectName(), "Combo1");
   EXPECT_TRUE(i18n::DefaultInstance().IgnoreList().isEmpty());
+}
+
+// Entries with empty translations leave their captions as they are: the dialog still opens.
+TEST_F(GermanPort, EmptyTranslationsLeaveTheirCaptionsAndTheDialogOpens) {
+  QTemporaryDir dir;
+  QDir(dir.path()).mkpath(QStringLiteral("de/LC_MESSAGES"));
+  WriteFile(dir.filePath("de/LC_MESSAGES/cport.mo"),
+            BuildCatalogue({{"Setup", ""}, {"Cancel", "Abbrechen"}}));
+  i18n::DefaultInstance().bindtextdomain("cport", dir.path());
+  serial::TComSetupFrm dialog;
+  EXPECT_EQ(dialog.windowTitle(), "Setup");
+  EXPECT_EQ(dialog.Button2->text(), "Abbrechen");
 }
 
 TEST_F(GermanPort, PortErrorShowsGermanTextAndSuffix) {

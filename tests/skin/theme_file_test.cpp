@@ -192,6 +192,10 @@ TEST_F(ThemeFiles, DamagedDirectoriesGiveAClearErrorAndChangeNothing) {
   PlaceEntry(tinyInt, 24, "FormMinWidthInt", tekInteger, 190, 2, 101);
   PlaceEntry(tinyInt, 101, "", 0, 0, 0, 0);
   cases.push_back({"two-byte integer", tinyInt});
+  QByteArray copies = Header(24 + 77 * 9, 24);  // eight images, each the whole file
+  for (int at = 24; at < copies.size() - 77; at += 77)
+    PlaceEntry(copies, at, "ButtonImage", tekImage, 0, quint32(copies.size()), at + 77);
+  cases.push_back({"every entry the whole file", copies});
 
   for (const Case& c : cases) {
     TsuiFileTheme theme;
