@@ -280,26 +280,44 @@ bool LineParser::HexList(QByteArray& out) {
 
 }  // namespace
 
+QString Folded(const QString& name) {
+  QString folded;
+  folded.reserve(name.size());
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    char32_t c = name[i].unicode();
+    if (name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+      c = QChar::surrogateToUcs4(name[i], name[i + 1]);
+      ++i;
+    }
+    c = QChar::toCaseFolded(c);
+    if (QChar::requiresSurrogates(c)) {
+      folded.append(QChar(QChar::highSurrogate(c)));
+      folded.append(QChar(QChar::lowSurrogate(c)));
+    } else {
+      folded.append(QChar(static_cast<char16_t>(c)));
+    }
+  }
+  return folded;
+}
+
 const Value* Key::Find(const QString& name) const {
-  for (const Value& v : values)
-    if (SameName(v.name, name)) return &v;
-  return nullptr;
+  const auto found = index_.constFind(Folded(name));
+  return found == index_.cend() ? nullptr : &values[*found];
 }
 
 void Key::Set(const QString& name, const RegValue& data) {
-  for (Value& v : values) {
-    if (SameName(v.name, name)) {
-      v.data = Normalized(data);
-      return;
-    }
+  const QString folded = Folded(name);
+  if (const auto found = index_.constFind(folded); found != index_.cend()) {
+    values[*found].data = Normalized(data);
+    return;
   }
+  index_.insert(folded, values.size());
   values.push_back({name, Normalized(data)});
 }
 
 Key* Document::Find(const QString& path) {
-  for (Key& k : keys)
-    if (SameName(k.path, path)) return &k;
-  return nullptr;
+  const auto found = index_.constFind(Folded(path));
+  return found == index_.cend() ? nullptr : &keys[*found];
 }
 
 const Key* Document::Find(const QString& path) const {
@@ -307,9 +325,9 @@ const Key* Document::Find(const QString& path) const {
 }
 
 Key& Document::FindOrAdd(const QString& path) {
-  if (Key* k = Find(path)) return *k;
-  keys.push_back({path, {}});
-  return keys.back();
+  if (Key* key = Find(path)) return *key;
+  index_.insert(Folded(path), keys.size());
+  return keys.emplace_back(path);
 }
 
 QString Document::ExistingSpelling(const QString& path) const {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -27,13 +28,24 @@ struct Value {
   RegValue data;
 };
 
+// A name as it compares: letter case folded the way QString::compare(Qt::CaseInsensitive)
+// folds it, so that equal names give equal strings.
+QString Folded(const QString& name);
+
+// Keys and documents keep an index by folded name beside their lists, so that reading a file
+// of many values stays linear: change the lists only through Set and FindOrAdd.
 struct Key {
+  explicit Key(QString keyPath = {}) : path(std::move(keyPath)) {}
+
   QString path;  // root name and subkeys, "HKEY_LOCAL_MACHINE\Software\ZT_MODBUS_K\ComPort"
   std::vector<Value> values;  // in the order first written
 
   const Value* Find(const QString& name) const;  // names match without regard to case
   // Replaces the data of an existing value (keeping its name as stored) or appends one.
   void Set(const QString& name, const RegValue& data);
+
+ private:
+  QHash<QString, size_t> index_;  // folded name -> place in values
 };
 
 struct Document {
@@ -45,6 +57,9 @@ struct Document {
   // The spelling of the first stored key at or below path, cut to path's length: an
   // ancestor that exists only through its subkeys is found this way. Empty when none.
   QString ExistingSpelling(const QString& path) const;
+
+ private:
+  QHash<QString, size_t> index_;  // folded path -> place in keys
 };
 
 // Root names the file may hold. Keys under HKEY_CLASSES_ROOT, HKEY_USERS or HKEY_CURRENT_CONFIG
