@@ -15,7 +15,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -32,8 +31,34 @@ struct Value {
 // folds it, so that equal names give equal strings.
 QString Folded(const QString& name);
 
-// Keys and documents keep an index by folded name beside their lists, so that reading a file
-// of many values stays linear: change the lists only through Set and FindOrAdd.
+// Positions in a list by name, letter case ignored: an open-addressing table of hashes of the
+// folded names, so that a file of a million values is indexed without a million more strings.
+class NameIndex {
+ public:
+  static size_t Hash(QStringView name);
+  // The position with this hash for which same(position) holds, or -1.
+  template <typename Same>
+  qsizetype Find(size_t hash, Same same) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash & mask; !slots_.empty() && slots_[i].position; i = (i + 1) & mask)
+      if (slots_[i].hash == static_cast<uint32_t>(hash) && same(slots_[i].position - 1))
+        return static_cast<qsizetype>(slots_[i].position - 1);
+    return -1;
+  }
+  void Add(size_t hash, size_t position);
+  void Reserve(size_t count);
+
+ private:
+  struct Slot {         // 8 bytes: a file at our size cap has no more than 16 M names
+    uint32_t hash = 0;    // the hash's low half
+    uint32_t position = 0;  // in the list, plus one; 0 is a free slot
+  };
+  std::vector<Slot> slots_;  // a power of two long
+  size_t count_ = 0;
+};
+
+// Keys and documents keep an index beside their lists, so that reading a file of many values
+// stays linear: change the lists only through Set and FindOrAdd (or call Reindex).
 struct Key {
   explicit Key(QString keyPath = {}) : path(std::move(keyPath)) {}
 
@@ -43,9 +68,12 @@ struct Key {
   const Value* Find(const QString& name) const;  // names match without regard to case
   // Replaces the data of an existing value (keeping its name as stored) or appends one.
   void Set(const QString& name, const RegValue& data);
+  // Indexes the values anew after they were appended to the list directly (as reading a file
+  // does); a name found twice keeps its first place and its last data.
+  void Reindex();
 
  private:
-  QHash<QString, size_t> index_;  // folded name -> place in values
+  NameIndex index_;
 };
 
 struct Document {
@@ -59,7 +87,7 @@ struct Document {
   QString ExistingSpelling(const QString& path) const;
 
  private:
-  QHash<QString, size_t> index_;  // folded path -> place in keys
+  NameIndex index_;
 };
 
 // Root names the file may hold. Keys under HKEY_CLASSES_ROOT, HKEY_USERS or HKEY_CURRENT_CONFIG
@@ -68,8 +96,8 @@ bool IsKnownRootName(const QString& name);
 
 // One key name between backslashes: 1 to 255 characters, no control character. Value names:
 // up to 16383 characters, no control character (a line break would end the line).
-bool IsValidKeyName(const QString& name);
-bool IsValidValueName(const QString& name);
+bool IsValidKeyName(QStringView name);
+bool IsValidValueName(QStringView name);
 
 // Fills doc and returns true, or returns false with a reason naming the line ("line 7: ...").
 // Duplicate keys are merged; a value named twice keeps its first place and its last data.
