@@ -91,6 +91,9 @@ void TForm1::WireHandlers() {
 void TForm1::FormCreate() {
   FitToScreen();
   ComPort->RestoreSettings(serial::ssRegistry, SettingsPath);
+  // An unreadable settings file is kept as it is and restores nothing: say so once, here.
+  if (!ComPort->SettingsProblem().isEmpty())
+    framework::ShowExceptionMessage(ComPort->SettingsProblem());
   SlaveCount = 1;
 }
 
@@ -99,6 +102,9 @@ void TForm1::FormClose() {
   // port is closed and the program ends all the same.
   try {
     ComPort->SaveSettings(serial::ssRegistry, SettingsPath);
+  } catch (const serial::EComPort& e) {
+    framework::ShowExceptionMessage(e.Reason.isEmpty() ? e.Message()
+                                                       : e.Message() + u'\n' + e.Reason);
   } catch (const std::exception& e) {
     framework::ShowException(e);
   }

@@ -1,6 +1,7 @@
 #include "platform/ini_file.h"
 
 #include <QtDebug>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -168,7 +169,7 @@ IniFile::IniFile(QString fileName) : fileName_(std::move(fileName)) {
   if (read.status == detail::FileReadResult::kRead)
     values_ = Values(Split(std::move(read.data)));
   else if (read.status == detail::FileReadResult::kFailed)
-    qWarning().noquote() << "ini file:" << read.errorText;
+    qWarning().noquote() << "ini file:" << fileName_ << read.errorText;
 }
 
 QString IniFile::ReadString(const QString& section, const QString& key,
@@ -220,13 +221,16 @@ void IniFile::UpdateFile() {
     Refuse(QStringLiteral("Cannot create the folder of %1: %2")
                .arg(fileName_, QString::fromLocal8Bit(strerror(err))));
   detail::FileLock lock(fileName_ + QStringLiteral(".lock"));
+  if (lock.Errno() == EBUSY)
+    Refuse(QStringLiteral("Another copy of the program holds %1").arg(fileName_));
   if (!lock.Locked())
     Refuse(QStringLiteral("Cannot lock %1: %2")
                .arg(fileName_, QString::fromLocal8Bit(strerror(lock.Errno()))));
   // The file as it is now, which another program may have changed since we read it. One we
   // cannot read is left alone rather than replaced by our few keys.
   detail::FileReadResult read = detail::ReadStoreFile(fileName_);
-  if (read.status == detail::FileReadResult::kFailed) Refuse(read.errorText);
+  if (read.status == detail::FileReadResult::kFailed)
+    Refuse(QStringLiteral("Cannot read %1: %2").arg(fileName_, read.errorText));
   IniText text = Split(read.data);
   for (const Write& write : pending_) Apply(text, write.section, write.key, write.value);
   const QByteArray after = Join(text);
@@ -235,7 +239,10 @@ void IniFile::UpdateFile() {
                .arg(fileName_)
                .arg(detail::kMaxStoreFileSize));
   QString why;
-  if (after != read.data && detail::ReplaceFileAtomically(fileName_, after, &why) != 0) Refuse(why);
+  if (after == read.data)
+    detail::RemoveLeftoverTemporary(fileName_);
+  else if (detail::ReplaceFileAtomically(fileName_, after, &why) != 0)
+    Refuse(QStringLiteral("Cannot write %1: %2").arg(fileName_, why));
   values_ = Values(text);
   pending_.clear();
 }

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFileInfo>
 #include <cerrno>
 #include <chrono>
@@ -20,8 +19,8 @@ QByteArray Native(const QString& path) {
   return QFile::encodeName(path);
 }
 
-QString ErrnoText(const QString& what, const QString& path, int err) {
-  return QStringLiteral("%1 %2: %3").arg(what, path, QString::fromLocal8Bit(strerror(err)));
+QString SystemWords(int err) {
+  return QString::fromLocal8Bit(strerror(err));
 }
 
 int WriteAll(int fd, const QByteArray& data) {
@@ -42,9 +41,12 @@ int WriteAll(int fd, const QByteArray& data) {
 }  // namespace
 
 FileLock::FileLock(const QString& lockPath, int timeoutMs) {
-  const int fd = ::open(Native(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    errno_ = errno;
+  const int fd = ::open(Native(lockPath).constData(),
+                        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    errno_ = fd < 0 ? errno : EINVAL;
+    if (fd >= 0) ::close(fd);
     return;
   }
   // Polled rather than blocking, so that a copy of the program stuck while holding the lock
@@ -76,10 +78,10 @@ FileReadResult ReadStoreFile(const QString& path, qint64 maxSize) {
   const int fd = ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     result.err = errno;
-    if (result.err == ENOENT) {
+    if (result.err == ENOENT || result.err == ENOTDIR) {  // no file, or no folder for one
       result.status = FileReadResult::kMissing;
     } else {
-      result.errorText = ErrnoText(QStringLiteral("cannot open"), path, result.err);
+      result.errorText = SystemWords(result.err);
     }
     return result;
   }
@@ -87,8 +89,8 @@ FileReadResult ReadStoreFile(const QString& path, qint64 maxSize) {
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxSize) {
     result.err = S_ISREG(st.st_mode) ? EFBIG : EINVAL;
     result.errorText = result.err == EFBIG
-                           ? QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(maxSize)
-                           : QStringLiteral("%1 is not a regular file").arg(path);
+                           ? QStringLiteral("it is larger than %1 bytes").arg(maxSize)
+                           : QStringLiteral("it is not a regular file");
     ::close(fd);
     return result;
   }
@@ -101,7 +103,7 @@ FileReadResult ReadStoreFile(const QString& path, qint64 maxSize) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       result.err = errno;
-      result.errorText = ErrnoText(QStringLiteral("cannot read"), path, result.err);
+      result.errorText = SystemWords(result.err);
       ::close(fd);
       return result;
     }
@@ -111,7 +113,7 @@ FileReadResult ReadStoreFile(const QString& path, qint64 maxSize) {
   ::close(fd);
   if (data.size() > maxSize) {
     result.err = EFBIG;
-    result.errorText = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(maxSize);
+    result.errorText = QStringLiteral("it is larger than %1 bytes").arg(maxSize);
     return result;
   }
   result.status = FileReadResult::kRead;
@@ -119,29 +121,47 @@ FileReadResult ReadStoreFile(const QString& path, qint64 maxSize) {
   return result;
 }
 
+namespace {
+
+int MakeFolder(const QByteArray& folder) {
+  if (::mkdir(folder.constData(), 0777) == 0) return 0;
+  if (errno == EEXIST) {
+    struct stat st {};
+    return ::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+  }
+  const qsizetype slash = folder.lastIndexOf('/');
+  if (errno != ENOENT || slash <= 0) return errno;
+  if (const int err = MakeFolder(folder.left(slash))) return err;
+  return ::mkdir(folder.constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+}
+
+// A store kept as a symbolic link (dotfiles under version control) stays a link: the file it
+// points to is the one replaced, and its temporary file lies beside it.
+QByteArray ReplacedFile(const QString& linkOrPath) {
+  const QFileInfo info(linkOrPath);
+  return Native(info.isSymLink() && info.exists() ? info.canonicalFilePath() : linkOrPath);
+}
+
+}  // namespace
+
 int EnsureParentFolder(const QString& path) {
-  const QString folder = QFileInfo(path).absolutePath();
-  if (QFileInfo(folder).isDir()) return 0;
-  if (QDir().mkpath(folder)) return 0;
-  return QFileInfo::exists(folder) ? ENOTDIR : EACCES;
+  return MakeFolder(Native(QFileInfo(path).absolutePath()));
 }
 
 int ReplaceFileAtomically(const QString& linkOrPath, const QByteArray& data, QString* errorText) {
-  // A store kept as a symbolic link (dotfiles under version control) stays a link: the file
-  // it points to is the one replaced.
-  const QFileInfo info(linkOrPath);
-  const QString path = info.isSymLink() && info.exists() ? info.canonicalFilePath() : linkOrPath;
-  const QByteArray target = Native(path);
+  const QByteArray target = ReplacedFile(linkOrPath);
   const QByteArray temp = target + ".tmp";
   struct stat st {};
   const bool existed = ::stat(target.constData(), &st) == 0;
 
-  auto fail = [&](const char* what, int err) {
-    if (errorText) *errorText = ErrnoText(QString::fromLatin1(what), path, err);
+  auto fail = [&](const QString& what, int err) {
+    if (errorText) *errorText = what + SystemWords(err);
     return err;
   };
-  const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return fail("cannot create a temporary file for", errno);
+  ::unlink(temp.constData());  // a link is removed itself; its target is never touched
+  const int fd =
+      ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return fail(QFile::decodeName(temp) + QStringLiteral(": "), errno);
   int err = WriteAll(fd, data);
   if (err == 0 && existed && ::fchmod(fd, st.st_mode & 07777) != 0) err = errno;
   if (err == 0 && ::fsync(fd) != 0) err = errno;
@@ -149,16 +169,20 @@ int ReplaceFileAtomically(const QString& linkOrPath, const QByteArray& data, QSt
   if (err == 0 && ::rename(temp.constData(), target.constData()) != 0) err = errno;
   if (err != 0) {
     ::unlink(temp.constData());
-    return fail("cannot write", err);
+    return fail({}, err);
   }
   // Without this the rename itself may not survive a power cut.
-  const QByteArray folder = Native(QFileInfo(path).absolutePath());
+  const QByteArray folder = Native(QFileInfo(QFile::decodeName(target)).absolutePath());
   const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd);
     ::close(dirFd);
   }
   return 0;
+}
+
+void RemoveLeftoverTemporary(const QString& path) {
+  ::unlink((ReplacedFile(path) + ".tmp").constData());
 }
 
 }  // namespace platform::detail

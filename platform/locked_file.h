@@ -13,10 +13,11 @@ inline constexpr qint64 kMaxStoreFileSize = 16 * 1024 * 1024;
 
 // Holds an exclusive flock on a lock file ("<file>.lock") for its lifetime. The lock file is
 // created when missing and never removed: removing it would let two writers lock different
-// files of the same name.
+// files of the same name. A link or anything but a plain file in its place is refused, never
+// followed. Another holder is waited for up to timeoutMs; then Errno() is EBUSY.
 class FileLock {
  public:
-  explicit FileLock(const QString& lockPath, int timeoutMs = 10000);
+  explicit FileLock(const QString& lockPath, int timeoutMs = 1000);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
@@ -33,18 +34,24 @@ struct FileReadResult {
   enum Status { kRead, kMissing, kFailed } status = kFailed;
   QByteArray data;
   int err = 0;        // errno for kFailed; EFBIG when the file is over the size limit
-  QString errorText;  // readable reason for kFailed
+  QString errorText;  // for kFailed: why, without the file's name ("Permission denied")
 };
 
 FileReadResult ReadStoreFile(const QString& path, qint64 maxSize = kMaxStoreFileSize);
 
-// Creates the folder that holds path when missing. Returns 0 or an errno value.
+// Creates the folder that holds path when missing. Returns 0 or the errno value of the step
+// that failed.
 int EnsureParentFolder(const QString& path);
 
 // Writes data to "<path>.tmp" in the same folder, syncs it, renames it over path and syncs the
-// folder. The caller holds the FileLock, so the fixed temporary name is ours alone and a file
-// left over by a crashed writer is simply overwritten. Keeps the mode of an existing file.
-// Returns 0 or an errno value (errorText says what failed).
+// folder. The caller holds the FileLock, so the fixed temporary name is ours alone: whatever
+// is there (a file left by a writer that was killed, or a link someone planted) is removed
+// first, and the new file is created exclusively, so no link is ever followed. Keeps the mode
+// of an existing file. Returns 0 or an errno value (errorText says what failed, without the
+// file's name).
 int ReplaceFileAtomically(const QString& path, const QByteArray& data, QString* errorText);
+
+// Removes a temporary file a killed writer left beside path; for a save with nothing to write.
+void RemoveLeftoverTemporary(const QString& path);
 
 }  // namespace platform::detail

@@ -1,8 +1,11 @@
 #include "platform/registry.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QSet>
 #include <QStringList>
 #include <QtDebug>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -15,11 +18,13 @@ namespace platform {
 
 class RegistryKey {
  public:
-  QString path;  // as stored: "HKEY_LOCAL_MACHINE\Software\ZT_MODBUS_K\ComPort"
+  // The path as stored ("HKEY_LOCAL_MACHINE\Software\ZT_MODBUS_K\ComPort") and the values
+  // as read at open, this handle's writes laid over.
+  regfile::Key stored;
   bool writable = false;
-  bool created = false;                // a new key is written back even without values
-  std::vector<regfile::Value> values;  // as read at open, this handle's writes laid over
-  QStringList written;                 // names written through this handle, first-written order
+  bool created = false;          // a new key is written back even without values
+  std::vector<QString> written;  // names written through this handle, first-written order
+  QSet<QString> writtenFolded;
 };
 
 void RegistryKeyDeleter::operator()(RegistryKey* key) const {
@@ -33,6 +38,48 @@ constexpr uint32_t KEY_CREATE_SUB_KEY = 0x0004;
 
 std::mutex pathMutex;
 QString registryPathOverride;
+
+thread_local RegistryFileProblem lastProblem;
+
+// What this program last read or wrote of each stored value, by file, key and name.
+std::mutex seenMutex;
+QHash<QString, RegValue> seen;
+
+QString SeenId(const QString& keyPath, const QString& name) {
+  return RegistryFilePath() + u'\n' + regfile::Folded(keyPath) + u'\n' + regfile::Folded(name);
+}
+
+void Saw(const QString& keyPath, const QString& name, const RegValue* data) {
+  const QString id = SeenId(keyPath, name);
+  std::lock_guard lock(seenMutex);
+  if (data)
+    seen.insert(id, *data);
+  else
+    seen.remove(id);
+}
+
+bool SameData(const RegValue& a, const RegValue& b) {
+  return a.type == b.type && a.text == b.text && a.number == b.number && a.bytes == b.bytes;
+}
+
+bool AsLastSeen(const QString& keyPath, const regfile::Value& value) {
+  const QString id = SeenId(keyPath, value.name);
+  std::lock_guard lock(seenMutex);
+  const auto found = seen.constFind(id);
+  return found != seen.cend() && SameData(*found, value.data);
+}
+
+// Records why the file failed, says it on standard error too, and gives back the error.
+uint32_t FileProblem(uint32_t error, const char* sentence, const QString& path,
+                     const QString& details) {
+  lastProblem = {QString::fromLatin1(sentence), path, details};
+  qWarning().noquote() << "registry:" << lastProblem.sentence.arg(path, details);
+  return error;
+}
+
+QString SystemWords(int err) {
+  return QString::fromLocal8Bit(strerror(err));
+}
 
 bool SameName(const QString& a, const QString& b) {
   return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -78,13 +125,13 @@ Hardware HardwareKind(const QStringList& parts) {
 
 RegistryKeyPtr HardwareKey(const QStringList& parts, Hardware kind) {
   RegistryKeyPtr key(new RegistryKey);
-  key->path = parts.join(u'\\');
+  key->stored.path = parts.join(u'\\');
   if (kind == Hardware::kPortList) {
     for (const SerialPortEntry& port : ListSerialPortDevices()) {
       RegValue data;
       data.type = REG_SZ;
       data.text = port.devicePath;
-      key->values.push_back({port.valueName, data});
+      key->stored.Set(port.valueName, data);
     }
   }
   return key;
@@ -100,15 +147,12 @@ QString DefaultRegistryFilePath() {
 uint32_t LoadDocument(const QString& file, regfile::Document& doc, QByteArray* raw = nullptr) {
   detail::FileReadResult read = detail::ReadStoreFile(file);
   if (read.status == detail::FileReadResult::kMissing) return ERROR_SUCCESS;
-  if (read.status == detail::FileReadResult::kFailed) {
-    qWarning().noquote() << "registry:" << read.errorText;
-    return ERROR_GEN_FAILURE;
-  }
+  const char* cannotRead = "The settings file %1 cannot be read: %2.";
+  if (read.status == detail::FileReadResult::kFailed)
+    return FileProblem(ERROR_GEN_FAILURE, cannotRead, file, read.errorText);
   QString error;
-  if (!regfile::Parse(read.data, doc, error)) {
-    qWarning().noquote() << "registry:" << file << error;
-    return ERROR_GEN_FAILURE;
-  }
+  if (!regfile::Parse(read.data, doc, error))
+    return FileProblem(ERROR_GEN_FAILURE, cannotRead, file, error);
   if (raw) *raw = std::move(read.data);
   return ERROR_SUCCESS;
 }
@@ -130,43 +174,63 @@ uint32_t OpenStoredKey(const QStringList& parts, bool writable, bool create, Reg
   const bool exists = !path.isEmpty();
   if (!exists && !create) return ERROR_FILE_NOT_FOUND;
   key.reset(new RegistryKey);
-  key->path = exists ? path : NewKeySpelling(doc, parts);
+  const QString spelling = exists ? path : NewKeySpelling(doc, parts);
+  if (regfile::Key* stored = doc.Find(spelling))
+    key->stored = std::move(*stored);
+  else
+    key->stored.path = spelling;
   key->writable = writable;
   key->created = !exists;
-  if (const regfile::Key* stored = doc.Find(key->path)) key->values = stored->values;
   return ERROR_SUCCESS;
 }
 
+QString LockPath(const QString& file) {
+  return file + QStringLiteral(".lock");
+}
+
+uint32_t LockProblem(const QString& file, int err) {
+  if (err == EBUSY)
+    return FileProblem(ERROR_ACCESS_DENIED,
+                       "Another copy of the program holds the settings file %1: %2.", file,
+                       QStringLiteral("it has not let go of %1 within a second").arg(LockPath(file)));
+  const QString why = err == EINVAL ? QStringLiteral("it is not a plain file") : SystemWords(err);
+  return FileProblem(Win32ErrorFromErrno(err),
+                     "The lock file of the settings file %1 cannot be used: %2.", file,
+                     LockPath(file) + QStringLiteral(": ") + why);
+}
+
+// Lays the key's writes over the file as it is now, which another copy of the program may have
+// changed since the key was read. A file we cannot read stays as it is; overwriting it would
+// lose it.
 uint32_t WriteBack(const RegistryKey& key) {
   const QString file = RegistryFilePath();
-  if (const int err = detail::EnsureParentFolder(file)) return Win32ErrorFromErrno(err);
-  detail::FileLock lock(file + QStringLiteral(".lock"));
-  if (!lock.Locked()) {
-    qWarning().noquote() << "registry: cannot lock" << file << strerror(lock.Errno());
-    return Win32ErrorFromErrno(lock.Errno());
-  }
-  // Another copy of the program may have written since this key was read: start from the
-  // file as it is now. A file we cannot read stays as it is; overwriting it would lose it.
+  if (const int err = detail::EnsureParentFolder(file))
+    return FileProblem(Win32ErrorFromErrno(err), "The folder %1 cannot be created: %2.",
+                       QFileInfo(file).absolutePath(), SystemWords(err));
+  const detail::FileLock lock(LockPath(file));
+  if (!lock.Locked()) return LockProblem(file, lock.Errno());
   regfile::Document doc;
   QByteArray before;
   if (const uint32_t error = LoadDocument(file, doc, &before)) return error;
-  regfile::Key& stored = doc.FindOrAdd(key.path);
+  regfile::Key& stored = doc.FindOrAdd(key.stored.path);
+  std::vector<const regfile::Value*> mine;
   for (const QString& name : key.written) {
-    for (const regfile::Value& value : key.values)
-      if (SameName(value.name, name)) stored.Set(value.name, value.data);
+    const regfile::Value* value = key.stored.Find(name);
+    if (!value || (stored.Find(name) && AsLastSeen(key.stored.path, *value))) continue;
+    stored.Set(value->name, value->data);
+    mine.push_back(value);
   }
   const QByteArray after = regfile::Write(doc);
-  if (after == before) return ERROR_SUCCESS;
-  if (after.size() > detail::kMaxStoreFileSize) {
-    qWarning().noquote() << "registry: refusing to write more than" << detail::kMaxStoreFileSize
-                         << "bytes to" << file;
-    return ERROR_GEN_FAILURE;
-  }
+  if (after.size() > detail::kMaxStoreFileSize)
+    return FileProblem(ERROR_GEN_FAILURE, "The settings file %1 would grow past %2 bytes.", file,
+                       QString::number(detail::kMaxStoreFileSize));
   QString why;
-  if (const int err = detail::ReplaceFileAtomically(file, after, &why)) {
-    qWarning().noquote() << "registry:" << why;
-    return Win32ErrorFromErrno(err);
-  }
+  if (after == before)
+    detail::RemoveLeftoverTemporary(file);
+  else if (const int err = detail::ReplaceFileAtomically(file, after, &why))
+    return FileProblem(Win32ErrorFromErrno(err), "The settings file %1 cannot be written: %2.",
+                       file, why);
+  for (const regfile::Value* value : mine) Saw(key.stored.path, value->name, &value->data);
   return ERROR_SUCCESS;
 }
 
@@ -174,6 +238,7 @@ uint32_t WriteBack(const RegistryKey& key) {
 
 uint32_t RegOpenKeyEx(HKEY root, const QString& subKey, uint32_t access, RegistryKeyPtr& key) {
   key.reset();
+  lastProblem = {};
   QStringList parts;
   if (const uint32_t error = SplitPath(root, subKey, parts)) return error;
   const bool writable = (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0;
@@ -189,6 +254,7 @@ uint32_t RegOpenKeyEx(HKEY root, const QString& subKey, uint32_t access, Registr
 
 uint32_t RegCreateKeyEx(HKEY root, const QString& subKey, RegistryKeyPtr& key) {
   key.reset();
+  lastProblem = {};
   QStringList parts;
   if (const uint32_t error = SplitPath(root, subKey, parts)) return error;
   if (HardwareKind(parts) != Hardware::kNo) return ERROR_ACCESS_DENIED;
@@ -198,33 +264,26 @@ uint32_t RegCreateKeyEx(HKEY root, const QString& subKey, RegistryKeyPtr& key) {
 uint32_t RegSetValueEx(RegistryKey& key, const QString& name, const RegValue& value) {
   if (!key.writable) return ERROR_ACCESS_DENIED;
   if (!regfile::IsValidValueName(name)) return ERROR_INVALID_PARAMETER;
-  bool found = false;
-  for (regfile::Value& stored : key.values) {
-    if (SameName(stored.name, name)) {
-      stored.data = regfile::Normalized(value);
-      found = true;
-      break;
-    }
+  key.stored.Set(name, value);
+  if (!key.writtenFolded.contains(regfile::Folded(name))) {
+    key.writtenFolded.insert(regfile::Folded(name));
+    key.written.push_back(name);
   }
-  if (!found) key.values.push_back({name, regfile::Normalized(value)});
-  if (!key.written.contains(name, Qt::CaseInsensitive)) key.written.append(name);
   return ERROR_SUCCESS;
 }
 
 uint32_t RegQueryValueEx(RegistryKey& key, const QString& name, RegValue& value) {
-  for (const regfile::Value& stored : key.values) {
-    if (SameName(stored.name, name)) {
-      value = stored.data;
-      return ERROR_SUCCESS;
-    }
-  }
-  return ERROR_FILE_NOT_FOUND;
+  const regfile::Value* stored = key.stored.Find(name);
+  Saw(key.stored.path, name, stored ? &stored->data : nullptr);
+  if (!stored) return ERROR_FILE_NOT_FOUND;
+  value = stored->data;
+  return ERROR_SUCCESS;
 }
 
 uint32_t RegEnumValue(RegistryKey& key, uint32_t index, uint32_t nameCapacity,
                       uint32_t dataCapacity, QString& name, RegValue& value) {
-  if (index >= key.values.size()) return ERROR_NO_MORE_ITEMS;
-  const regfile::Value& stored = key.values[index];
+  if (index >= key.stored.values.size()) return ERROR_NO_MORE_ITEMS;
+  const regfile::Value& stored = key.stored.values[index];
   qint64 dataSize = stored.data.bytes.size();
   if (stored.data.type == REG_SZ || stored.data.type == REG_EXPAND_SZ)
     dataSize = (stored.data.text.size() + 1) * 2;
@@ -241,11 +300,16 @@ uint32_t RegEnumValue(RegistryKey& key, uint32_t index, uint32_t nameCapacity,
 }
 
 uint32_t RegCloseKey(RegistryKeyPtr& key) {
+  lastProblem = {};
   if (!key) return ERROR_INVALID_HANDLE;
   uint32_t result = ERROR_SUCCESS;
-  if (key->created || !key->written.isEmpty()) result = WriteBack(*key);
+  if (key->created || !key->written.empty()) result = WriteBack(*key);
   key.reset();
   return result;
+}
+
+RegistryFileProblem LastRegistryFileProblem() {
+  return lastProblem;
 }
 
 void SetRegistryFilePath(const QString& path) {

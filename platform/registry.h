@@ -6,7 +6,9 @@
 // is read when a key is opened; a key through which values were written is written back when
 // it is closed: under a lock file, the file is read again, this key's writes are laid over it,
 // and the result replaces the file atomically (temporary file and rename). So a crash never
-// leaves a torn file, and two programs writing different keys keep each other's values.
+// leaves a torn file, and two programs writing different keys keep each other's values. A value
+// written back just as this program last read or wrote it is no change of ours: where another
+// copy has saved that value since, its change stands.
 //
 // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM is not stored: opening it lists the
 // machine's serial ports live from sysfs, one REG_SZ value per port whose data is the device
@@ -66,6 +68,17 @@ uint32_t RegEnumValue(RegistryKey& key, uint32_t index, uint32_t nameCapacity,
                       uint32_t dataCapacity, QString& name, RegValue& value);
 // Writes back a changed key (see above); the key is gone afterwards whatever the result.
 uint32_t RegCloseKey(RegistryKeyPtr& key);
+
+// Why the last registry call on this thread could not read or write the registry's file, for
+// the operator: an English sentence with %1 for the file or folder and %2 for the details, to be
+// translated before they are filled in. An empty sentence when that call did not fail on the
+// file.
+struct RegistryFileProblem {
+  QString sentence;
+  QString path;
+  QString details;
+};
+RegistryFileProblem LastRegistryFileProblem();
 
 // Where things are: tests point these at their own folders. Empty restores the defaults.
 void SetRegistryFilePath(const QString& path);

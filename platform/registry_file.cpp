@@ -15,7 +15,7 @@ constexpr std::array<const char*, 5> kRootNames = {"HKEY_CLASSES_ROOT", "HKEY_CU
                                                    "HKEY_CURRENT_CONFIG"};
 constexpr int kHexLineWidth = 77;  // regedit's wrap, so long hex lists stay readable
 
-bool SameName(const QString& a, const QString& b) {
+bool SameName(QStringView a, QStringView b) {
   return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
@@ -32,15 +32,15 @@ int HexDigit(QChar c) {
   return -1;
 }
 
-bool HasControlCharacter(const QString& s) {
+bool HasControlCharacter(QStringView s) {
   for (const QChar c : s)
     if (c.unicode() < 0x20 && c != u'\t') return true;
   return false;
 }
 
-QString CanonicalRoot(const QString& name) {
+QString CanonicalRoot(QStringView name) {
   for (const char* root : kRootNames)
-    if (SameName(name, QLatin1String(root))) return QLatin1String(root);
+    if (name.compare(QLatin1String(root), Qt::CaseInsensitive) == 0) return QLatin1String(root);
   return {};
 }
 
@@ -65,55 +65,67 @@ QString FromUtf16Le(const QByteArray& bytes) {
   return text;
 }
 
-QByteArray Quoted(const QString& text) {
-  QString escaped = text;
-  escaped.replace(u'\\', QLatin1String("\\\\")).replace(u'"', QLatin1String("\\\""));
-  return '"' + escaped.toUtf8() + '"';
+void AppendQuoted(QByteArray& out, const QString& text) {
+  out += '"';
+  if (text.contains(u'\\') || text.contains(u'"')) {
+    QString escaped = text;
+    out += escaped.replace(u'\\', QLatin1String("\\\\")).replace(u'"', QLatin1String("\\\"")).toUtf8();
+  } else {
+    out += text.toUtf8();
+  }
+  out += '"';
 }
 
-void AppendHexList(QByteArray& line, const QByteArray& bytes) {
-  qsizetype width = line.size();
+// Appends bytes as a hex list to the line that starts at lineStart in out.
+void AppendHexList(QByteArray& out, qsizetype lineStart, const QByteArray& bytes) {
+  qsizetype width = out.size() - lineStart;
   for (qsizetype i = 0; i < bytes.size(); ++i) {
     if (width + 3 > kHexLineWidth) {
-      line += "\\\n  ";
+      out += "\\\n  ";
       width = 2;
     }
     const auto byte = static_cast<uint8_t>(bytes[i]);
-    line += "0123456789abcdef"[byte >> 4];
-    line += "0123456789abcdef"[byte & 15];
+    out += "0123456789abcdef"[byte >> 4];
+    out += "0123456789abcdef"[byte & 15];
     width += 2;
     if (i + 1 < bytes.size()) {
-      line += ',';
+      out += ',';
       ++width;
     }
   }
 }
 
-QByteArray ValueLine(const Value& value) {
-  QByteArray line = value.name.isEmpty() ? QByteArray("@") : Quoted(value.name);
-  line += '=';
+void AppendValueLine(QByteArray& out, const Value& value) {
+  const qsizetype lineStart = out.size();
+  if (value.name.isEmpty())
+    out += '@';
+  else
+    AppendQuoted(out, value.name);
+  out += '=';
   const RegValue& data = value.data;
   switch (data.type) {
     case REG_SZ:
-      if (!HasControlCharacter(data.text) && data.text.isValidUtf16())
-        return line + Quoted(data.text);
-      line += "hex(1):";
-      AppendHexList(line, Utf16Le(data.text));
-      return line;
+      if (!HasControlCharacter(data.text) && data.text.isValidUtf16()) {
+        AppendQuoted(out, data.text);
+        return;
+      }
+      out += "hex(1):";
+      AppendHexList(out, lineStart, Utf16Le(data.text));
+      return;
     case REG_DWORD:
-      return line + "dword:" + QByteArray::number(data.number, 16).rightJustified(8, '0');
+      out += "dword:" + QByteArray::number(data.number, 16).rightJustified(8, '0');
+      return;
     case REG_EXPAND_SZ:
-      line += "hex(2):";
-      AppendHexList(line, Utf16Le(data.text));
-      return line;
+      out += "hex(2):";
+      AppendHexList(out, lineStart, Utf16Le(data.text));
+      return;
     case REG_BINARY:
-      line += "hex:";
+      out += "hex:";
       break;
     default:
-      line += "hex(" + QByteArray::number(static_cast<uint32_t>(data.type), 16) + "):";
+      out += "hex(" + QByteArray::number(static_cast<uint32_t>(data.type), 16) + "):";
   }
-  AppendHexList(line, data.bytes);
-  return line;
+  AppendHexList(out, lineStart, data.bytes);
 }
 
 // Decodes the whole file; false with a reason when it is not text in one of our encodings.
@@ -137,7 +149,7 @@ bool DecodeText(const QByteArray& raw, QString& text, QString& error) {
 
 class LineParser {
  public:
-  LineParser(const QString& line, int number) : s_(line), number_(number) {}
+  LineParser(QStringView line, int number) : s_(line), number_(number) {}
 
   bool Fail(const QString& why) {
     error_ = QStringLiteral("line %1: %2").arg(number_).arg(why);
@@ -162,7 +174,7 @@ class LineParser {
     return true;
   }
 
-  const QString& s_;
+  QStringView s_;
   int number_;
   qsizetype pos_ = 0;
   QString error_;
@@ -170,15 +182,17 @@ class LineParser {
 
 bool LineParser::ParseKey(Document& doc, Key*& current) {
   if (!s_.endsWith(u']')) return Fail("a key line must end with \"]\"");
-  const QString inner = s_.mid(1, s_.size() - 2);
+  const QStringView inner = s_.mid(1, s_.size() - 2);
   if (inner.startsWith(u'-')) return Fail("deleting keys is not supported");
-  QStringList parts = inner.split(u'\\');
-  const QString root = CanonicalRoot(parts.first());
-  if (root.isEmpty()) return Fail(QStringLiteral("unknown root \"%1\"").arg(parts.first()));
-  parts.first() = root;
-  for (qsizetype i = 1; i < parts.size(); ++i)
+  const QList<QStringView> parts = inner.split(u'\\');
+  QString path = CanonicalRoot(parts.first());
+  if (path.isEmpty()) return Fail(QStringLiteral("unknown root \"%1\"").arg(parts.first()));
+  for (qsizetype i = 1; i < parts.size(); ++i) {
     if (!IsValidKeyName(parts[i])) return Fail("bad key name");
-  current = &doc.FindOrAdd(parts.join(u'\\'));
+    path += u'\\';
+    path += parts[i];
+  }
+  current = &doc.FindOrAdd(path);
   return true;
 }
 
@@ -196,12 +210,19 @@ bool LineParser::ParseValue(Key& key) {
   SkipBlanks();
   RegValue data;
   if (!Data(data)) return false;
-  key.Set(name, data);
+  key.values.push_back({std::move(name), std::move(data)});  // indexed once the file is read
   return true;
 }
 
 bool LineParser::ReadQuoted(QString& out) {
   ++pos_;  // the opening quote
+  // Most texts hold no escape: taken in one piece.
+  const qsizetype close = s_.indexOf(u'"', pos_);
+  if (close >= 0 && !s_.sliced(pos_, close - pos_).contains(u'\\')) {
+    out = s_.sliced(pos_, close - pos_).toString();
+    pos_ = close + 1;
+    return true;
+  }
   while (pos_ < s_.size()) {
     const QChar c = s_[pos_++];
     if (c == u'"') return true;
@@ -224,7 +245,7 @@ bool LineParser::Data(RegValue& out) {
     return pos_ == s_.size() || Fail("text after the closing quote");
   }
   if (AtKeyword("dword:")) {
-    const QString digits = s_.mid(pos_).trimmed();
+    const QStringView digits = s_.mid(pos_).trimmed();
     bool ok = false;
     out.type = REG_DWORD;
     out.number = digits.toUInt(&ok, 16);
@@ -280,26 +301,106 @@ bool LineParser::HexList(QByteArray& out) {
 
 }  // namespace
 
+QString Folded(const QString& name) {
+  QString folded;
+  folded.reserve(name.size());
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    char32_t c = name[i].unicode();
+    if (name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+      c = QChar::surrogateToUcs4(name[i], name[i + 1]);
+      ++i;
+    }
+    c = QChar::toCaseFolded(c);
+    if (QChar::requiresSurrogates(c)) {
+      folded.append(QChar(QChar::highSurrogate(c)));
+      folded.append(QChar(QChar::lowSurrogate(c)));
+    } else {
+      folded.append(QChar(static_cast<char16_t>(c)));
+    }
+  }
+  return folded;
+}
+
+size_t NameIndex::Hash(QStringView name) {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a over the folded code points
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    char32_t c = name[i].unicode();
+    if (name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+      c = QChar::surrogateToUcs4(name[i], name[i + 1]);
+      ++i;
+    }
+    hash = (hash ^ QChar::toCaseFolded(c)) * 1099511628211ull;
+  }
+  // FNV's low bits are weak, and the table probes by them: mix the high bits down.
+  hash = (hash ^ hash >> 33) * 0xff51afd7ed558ccdull;
+  hash = (hash ^ hash >> 33) * 0xc4ceb9fe1a85ec53ull;
+  return static_cast<size_t>(hash ^ hash >> 33);
+}
+
+void NameIndex::Reserve(size_t count) {
+  if (count * 4 <= slots_.size() * 3) return;  // a quarter stays free, so probes stay short
+  size_t size = 16;
+  while (count * 4 > size * 3) size *= 2;
+  std::vector<Slot> old(size);
+  old.swap(slots_);
+  count_ = 0;
+  for (const Slot& slot : old)
+    if (slot.position) Add(slot.hash, slot.position - 1);
+}
+
+void NameIndex::Add(size_t hash, size_t position) {
+  if ((count_ + 1) * 4 > slots_.size() * 3) Reserve(count_ * 2 + 1);
+  size_t i = hash & (slots_.size() - 1);
+  while (slots_[i].position) i = (i + 1) & (slots_.size() - 1);
+  slots_[i] = {static_cast<uint32_t>(hash), static_cast<uint32_t>(position + 1)};
+  ++count_;
+}
+
+void Key::Reindex() {
+  index_ = {};
+  index_.Reserve(values.size());
+  std::vector<bool> repeated;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const QString& name = values[i].name;
+    const size_t hash = NameIndex::Hash(name);
+    const qsizetype at = index_.Find(hash, [&](size_t j) { return SameName(values[j].name, name); });
+    if (at < 0) {
+      index_.Add(hash, i);
+      continue;
+    }
+    values[at].data = values[i].data;
+    repeated.resize(values.size());
+    repeated[i] = true;
+  }
+  if (repeated.empty()) return;
+  size_t kept = 0;
+  for (size_t i = 0; i < values.size(); ++i)
+    if (!repeated[i]) values[kept++] = std::move(values[i]);
+  values.resize(kept);
+  Reindex();
+}
+
 const Value* Key::Find(const QString& name) const {
-  for (const Value& v : values)
-    if (SameName(v.name, name)) return &v;
-  return nullptr;
+  const qsizetype at = index_.Find(NameIndex::Hash(name),
+                                   [&](size_t i) { return SameName(values[i].name, name); });
+  return at < 0 ? nullptr : &values[at];
 }
 
 void Key::Set(const QString& name, const RegValue& data) {
-  for (Value& v : values) {
-    if (SameName(v.name, name)) {
-      v.data = Normalized(data);
-      return;
-    }
+  const size_t hash = NameIndex::Hash(name);
+  const qsizetype at = index_.Find(hash, [&](size_t i) { return SameName(values[i].name, name); });
+  if (at >= 0) {
+    values[at].data = Normalized(data);
+    return;
   }
+  index_.Add(hash, values.size());
   values.push_back({name, Normalized(data)});
 }
 
 Key* Document::Find(const QString& path) {
-  for (Key& k : keys)
-    if (SameName(k.path, path)) return &k;
-  return nullptr;
+  const qsizetype at = index_.Find(NameIndex::Hash(path),
+                                   [&](size_t i) { return SameName(keys[i].path, path); });
+  return at < 0 ? nullptr : &keys[at];
 }
 
 const Key* Document::Find(const QString& path) const {
@@ -307,14 +408,15 @@ const Key* Document::Find(const QString& path) const {
 }
 
 Key& Document::FindOrAdd(const QString& path) {
-  if (Key* k = Find(path)) return *k;
-  keys.push_back({path, {}});
-  return keys.back();
+  if (Key* key = Find(path)) return *key;
+  index_.Add(NameIndex::Hash(path), keys.size());
+  return keys.emplace_back(path);
 }
 
 QString Document::ExistingSpelling(const QString& path) const {
   for (const Key& k : keys) {
-    if (k.path.size() < path.size() || !SameName(k.path.left(path.size()), path)) continue;
+    if (k.path.size() < path.size() || !SameName(QStringView(k.path).left(path.size()), path))
+      continue;
     if (k.path.size() == path.size() || k.path[path.size()] == u'\\')
       return k.path.left(path.size());
   }
@@ -325,12 +427,12 @@ bool IsKnownRootName(const QString& name) {
   return !CanonicalRoot(name).isEmpty();
 }
 
-bool IsValidKeyName(const QString& name) {
+bool IsValidKeyName(QStringView name) {
   return !name.isEmpty() && name.size() <= 255 && !name.contains(u'\\') &&
          !HasControlCharacter(name) && !name.contains(u'\t') && name.isValidUtf16();
 }
 
-bool IsValidValueName(const QString& name) {
+bool IsValidValueName(QStringView name) {
   return name.size() <= 16383 && !HasControlCharacter(name) && name.isValidUtf16();
 }
 
@@ -346,31 +448,62 @@ RegValue Normalized(const RegValue& value) {
   return out;
 }
 
+// How many of the lines from position on, up to the next key, hold values: room to make at
+// once for a key of many values.
+size_t ValueLinesAhead(QStringView text, qsizetype position) {
+  size_t count = 0;
+  for (qsizetype end = 0; position < text.size(); position = end + 1) {
+    end = text.indexOf(u'\n', position);
+    if (end < 0) end = text.size();
+    const QStringView line = text.sliced(position, end - position).trimmed();
+    if (line.startsWith(u'[')) break;
+    count += line.startsWith(u'"') || line.startsWith(u'@');
+  }
+  return count;
+}
+
 bool Parse(const QByteArray& raw, Document& doc, QString& error) {
   doc = {};
-  QString text;
-  if (!DecodeText(raw, text, error)) return false;
+  QString decoded;
+  if (!DecodeText(raw, decoded, error)) return false;
+  const QStringView text(decoded);
   if (text.trimmed().isEmpty()) return true;  // an emptied file holds no keys
-  QStringList lines = text.split(u'\n');
-  if (lines.first().trimmed() != QLatin1String(kHeader))
+  // Lines as views into the text: a file of a million lines makes no million strings.
+  qsizetype next = 0;
+  auto more = [&] { return next <= text.size(); };
+  auto nextLine = [&] {
+    qsizetype end = text.indexOf(u'\n', next);
+    if (end < 0) end = text.size();
+    const QStringView line = text.sliced(next, end - next).trimmed();
+    next = end + 1;
+    return line;
+  };
+  if (nextLine() != QLatin1String(kHeader))
     return Failed(error,
                   QStringLiteral("line 1: not a registry file (\"%1\" expected)").arg(kHeader));
   Key* current = nullptr;
-  for (qsizetype i = 1; i < lines.size(); ++i) {
-    const int number = static_cast<int>(i + 1);
-    QString line = lines[i].trimmed();
+  QString joined;
+  for (int number = 2; more(); ++number) {
+    QStringView line = nextLine();
+    const int first = number;
     // A hex list goes on over lines that end in a backslash; no other line ends in one.
-    while (line.endsWith(u'\\') && i + 1 < lines.size()) {
-      line.chop(1);  // in place: a long list spans thousands of lines
-      line += lines[++i].trimmed();
+    if (line.endsWith(u'\\') && more()) {
+      joined = line.toString();
+      while (joined.endsWith(u'\\') && more()) {
+        joined.chop(1);  // in place: a long list spans thousands of lines
+        joined += nextLine();
+        ++number;
+      }
+      line = joined;
     }
-    LineParser parser(line, number);
+    LineParser parser(line, first);
     if (line.isEmpty() || line.startsWith(u';')) continue;
     bool ok = true;
     if (HasControlCharacter(line)) {
       ok = parser.Fail("a control character");
     } else if (line.startsWith(u'[')) {
       ok = parser.ParseKey(doc, current);
+      if (ok) current->values.reserve(current->values.size() + ValueLinesAhead(text, next));
     } else if (line.startsWith(u'"') || line.startsWith(u'@')) {
       ok = current ? parser.ParseValue(*current) : parser.Fail("a value before the first key");
     } else {
@@ -378,6 +511,7 @@ bool Parse(const QByteArray& raw, Document& doc, QString& error) {
     }
     if (!ok) return Failed(error, parser.Error());
   }
+  for (Key& key : doc.keys) key.Reindex();
   return true;
 }
 
@@ -385,7 +519,10 @@ QByteArray Write(const Document& doc) {
   QByteArray out = QByteArray(kHeader) + '\n';
   for (const Key& key : doc.keys) {
     out += "\n[" + key.path.toUtf8() + "]\n";
-    for (const Value& value : key.values) out += ValueLine(value) + '\n';
+    for (const Value& value : key.values) {
+      AppendValueLine(out, value);
+      out += '\n';
+    }
   }
   return out;
 }

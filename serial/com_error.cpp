@@ -65,6 +65,10 @@ QString ComErrorText(int code) {
   return Table().texts.at(size_t(code - 1));
 }
 
+QString ComText(const QString& text) {
+  return Lookup(text);
+}
+
 void SetComTextLookup(ComTextLookup lookup) {
   std::lock_guard<std::mutex> guard(Table().lock);
   Table().lookup = std::move(lookup);

@@ -30,6 +30,9 @@ QString ComErrorText(int code);
 using ComTextLookup = std::function<QString(const QString& text)>;
 void SetComTextLookup(ComTextLookup lookup);
 
+// Any other text of the port for the operator, through the same lookup.
+QString ComText(const QString& text);
+
 // Fills the message table through the lookup (program start).
 void InitComErrorTexts();
 

@@ -3,6 +3,7 @@
 #include "serial/com_port.h"
 #include "serial/registry_object.h"
 
+#include <stdexcept>
 #include <vector>
 
 namespace serial {
@@ -103,6 +104,12 @@ const std::vector<StoredValue>& StoredValues() {
   return values;
 }
 
+EComPort StoreFailure(const QString& reason) {
+  EComPort error(16);
+  error.Reason = reason;
+  return error;
+}
+
 const TSettingsGroup groupOrder[] = {sgBasic, sgMisc, sgParity, sgBuffer, sgTimeouts, sgFlowControl};
 
 // Calls fn for every stored value of the saved groups, in the stored order.
@@ -142,6 +149,10 @@ void TCustomComPort::SaveSettings(TSettingsStore store, const QString& path) {
       SaveToIniFile(iniFile, objectName());
       iniFile.UpdateFile();
     }
+  } catch (const ERegistryException& e) {
+    throw StoreFailure(e.Reason);
+  } catch (const std::runtime_error& e) {  // the ini file's own reasons
+    throw StoreFailure(QString::fromUtf8(e.what()));
   } catch (...) {
     throw EComPort(16);
   }
@@ -154,6 +165,11 @@ void TCustomComPort::RestoreSettings(TSettingsStore store, const QString& path) 
       if (store == ssRegistry) {
         TRegistry registry;
         OpenSettingsKey(registry, path, objectName());
+        settingsProblem_ = registry.Problem();
+        if (!settingsProblem_.isEmpty())
+          settingsProblem_ += u'\n' + ComText(QStringLiteral(
+                                          "The port settings were not restored; the file is "
+                                          "left as it is."));
         RestoreFromRegistry(registry);
       } else {
         platform::IniFile iniFile(path);

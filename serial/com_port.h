@@ -115,9 +115,13 @@ class TCustomComPort : public QObject {
 
   // Settings persistence: path is a registry path ("HKEY_LOCAL_MACHINE\Software\...", the
   // component's name is the last key) or an ini file name (the name is the section). Every
-  // failure becomes EComPort 16 (save) or 17 (restore).
+  // failure becomes EComPort 16 (save) or 17 (restore); its Reason says why the store's file
+  // could not be read or written, where that was the cause.
   void SaveSettings(TSettingsStore store, const QString& path);
   void RestoreSettings(TSettingsStore store, const QString& path);
+  // Why the last RestoreSettings found the registry's file unreadable and so restored nothing,
+  // in the operator's words; empty when it could read the file.
+  const QString& SettingsProblem() const { return settingsProblem_; }
 
   // Lets the operator pick port and line format; OK applies them in one batch.
   void RunSetupDialog();
@@ -196,6 +200,7 @@ class TCustomComPort : public QObject {
   TBaudRate baudRate_ = br9600;
   int customBaudRate_ = 9600;
   QString port_ = QStringLiteral("COM1");
+  QString settingsProblem_;
   TStopBits stopBits_ = sbOneStopBit;
   TDataBits dataBits_ = dbEight;
   bool discardNull_ = false;

@@ -9,7 +9,9 @@ namespace serial {
 
 class ERegistryException : public framework::Exception {
  public:
-  using Exception::Exception;
+  ERegistryException(const QString& message, QString reason)
+      : Exception(message), Reason(std::move(reason)) {}
+  QString Reason;  // why the registry's file failed, for the operator; often empty
 };
 
 class TRegistry {
@@ -24,6 +26,9 @@ class TRegistry {
   // Opens (or creates) a key under RootKey for full access; false when it cannot.
   bool OpenKey(const QString& path, bool canCreate);
   bool HasKey() const { return key_ != nullptr; }
+  // Why the last OpenKey or CloseKey could not read or write the registry's file, in the
+  // operator's words; empty when it did not fail on the file.
+  const QString& Problem() const { return problem_; }
   // Closes the key, writing it back; throws when the write-back fails.
   void CloseKey();
 
@@ -35,7 +40,10 @@ class TRegistry {
   int32_t ReadInteger(const QString& name);
 
  private:
+  void NoteProblem();
+
   platform::RegistryKeyPtr key_;
+  QString problem_;
 };
 
 }  // namespace serial

@@ -323,8 +323,29 @@ TEST_F(Window, ClosingWithAnUnwritableStoreStillCloses) {
   platform::SetRegistryFilePath(dir.filePath(QStringLiteral("blocker/registry.reg")));
   form->show();
   EXPECT_TRUE(form->close());
-  EXPECT_EQ(messages, QStringList{QStringLiteral("Failed to store settings")});
+  EXPECT_EQ(messages, QStringList{QStringLiteral("Failed to store settings\nThe folder %1 cannot be "
+                                                 "created: Not a directory.")
+                                      .arg(blocker.fileName())});
   EXPECT_FALSE(form->ComPort->Connected());
+}
+
+TEST_F(Window, AnUnreadableSettingsFileIsSaidOnceAtStartAndWithTheCloseMessage) {
+  const QString file = dir.filePath(QStringLiteral("registry.reg"));
+  const QByteArray bad = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software]\n\"P\"=\"x\n";
+  QFile put(file);
+  ASSERT_TRUE(put.open(QIODevice::WriteOnly) && put.write(bad) == bad.size());
+  put.close();
+  messages.clear();
+  const QString why =
+      QStringLiteral("The settings file %1 cannot be read: line 4: missing closing quote.").arg(file);
+  auto second = std::make_unique<TForm1>();
+  EXPECT_EQ(messages, QStringList{why + QStringLiteral("\nThe port settings were not restored; "
+                                                       "the file is left as it is.")});
+  second->close();
+  ASSERT_EQ(messages.size(), 2);
+  EXPECT_EQ(messages[1], QStringLiteral("Failed to store settings\n") + why);
+  ASSERT_TRUE(put.open(QIODevice::ReadOnly));
+  EXPECT_EQ(put.readAll(), bad);
 }
 
 TEST_F(Window, SettingsSurviveARestart) {

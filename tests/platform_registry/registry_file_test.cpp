@@ -99,10 +99,12 @@ TEST(RegistryFileFormat, DuplicateKeysMerge) {
       "Windows Registry Editor Version 5.00\n\n"
       "[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
       "[HKEY_CURRENT_USER\\B]\n"
-      "[HKEY_CURRENT_USER\\a]\n\"Y\"=\"3\"\n\"z\"=\"4\"\n");
+      "[HKEY_CURRENT_USER\\a]\n\"Y\"=\"3\"\n\"z\"=\"4\"\n"
+      "\"\xCE\xA3\xF0\x90\x90\x80\"=\"5\"\n\"\xCF\x83\xF0\x90\x90\xA8\"=\"6\"\n");  // Σ𐐀, σ𐐨
   ASSERT_EQ(doc.keys.size(), 2u);
   const regfile::Key& a = doc.keys[0];
-  ASSERT_EQ(a.values.size(), 3u);
+  ASSERT_EQ(a.values.size(), 4u);
+  EXPECT_EQ(a.values[3].data.text, "6");
   EXPECT_EQ(a.values[1].name, "y");  // first place, last data
   EXPECT_EQ(a.values[1].data.text, "3");
   EXPECT_EQ(a.values[2].name, "z");

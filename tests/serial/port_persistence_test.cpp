@@ -7,10 +7,15 @@
 #include "raised.h"
 #include "tests/platform_registry/store_fixture.h"
 
+#include <QDir>
 #include <QFile>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 using namespace serial;
@@ -38,6 +43,10 @@ class Persistence : public store_test::StoreTest {
 
 using store_test::Dword;
 using store_test::Sz;
+
+QString Problem(const QString& file, const char* why) {
+  return QStringLiteral("The settings file %1 cannot be read: %2").arg(file, QLatin1String(why));
+}
 
 std::string RestoreError(TComPort& port, TSettingsStore store, const QString& path) {
   return Raised([&] { port.RestoreSettings(store, path); });
@@ -226,19 +235,21 @@ TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
   platform::SetRegistryFilePath(bad);
   const QByteArray head =
       "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K\\ComPort]\n";
+  // An unreadable file is also said, once, by the line of the fault.
   const struct {
     QByteArray content;
     const char* outcome;
     const char* port;
+    const char* problem;
   } rows[] = {
-      {head + "\"Port\"=\"/dev/tt", "none", ""},
-      {QByteArray("\x00\xff\xfe garbage \x01\x02", 12), "none", ""},
-      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:zz\n", "none", ""},
-      {head + "Port=/dev/ttyS0\n", "none", ""},
-      {head + "\"Port\"=dword:00000001\n", "17/-1", "COM9"},
-      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:00000005\n", "17/-1", "COM3"},
-      {head + "\"Port\"=hex:\n", "none", ""},
-      {head + "\"Port\"=hex(2):43,00,4f,00,4d,00,35,00,00,00\n", "none", "COM5"},
+      {head + "\"Port\"=\"/dev/tt", "none", "", "line 4: missing closing quote."},
+      {QByteArray("\x00\xff\xfe garbage \x01\x02", 12), "none", "", "line 1: a zero byte."},
+      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:zz\n", "none", "", "line 5: dword: needs"},
+      {head + "Port=/dev/ttyS0\n", "none", "", "line 4: neither a key nor a value."},
+      {head + "\"Port\"=dword:00000001\n", "17/-1", "COM9", nullptr},
+      {head + "\"Port\"=\"COM3\"\n\"BaudRate\"=dword:00000005\n", "17/-1", "COM3", nullptr},
+      {head + "\"Port\"=hex:\n", "none", "", nullptr},
+      {head + "\"Port\"=hex(2):43,00,4f,00,4d,00,35,00,00,00\n", "none", "COM5", nullptr},
   };
   for (const auto& row : rows) {
     QFile f(bad);
@@ -249,5 +260,45 @@ TEST_F(Persistence, UnwritableStoresAndBadFilesFailWithTheirCodes) {
     EXPECT_EQ(RestoreError(port, ssRegistry, appPath), row.outcome) << row.content.constData();
     EXPECT_EQ(port.Port(), QString::fromLatin1(row.port)) << row.content.constData();
     EXPECT_EQ(port.BatchDepth(), 0);
+    const QString said = port.SettingsProblem();
+    EXPECT_EQ(said.isEmpty(), !row.problem) << said.toStdString();
+    if (row.problem) EXPECT_TRUE(said.startsWith(Problem(bad, row.problem))) << said.toStdString();
   }
+  // Not a file at all: said too, and never waited on.
+  ASSERT_TRUE(QFile::remove(bad));
+  const std::function<bool()> notFiles[] = {[&] { return QDir().mkdir(bad); },
+                                            [&] { return mkfifo(QFile::encodeName(bad), 0600) == 0; },
+                                            [&] { return QFile::link("/dev/zero", bad); }};
+  for (const auto& make : notFiles) {
+    ASSERT_TRUE(make());
+    EXPECT_EQ(RestoreError(port, ssRegistry, appPath), "none");
+    EXPECT_TRUE(port.SettingsProblem().startsWith(Problem(bad, "it is not a regular file.")));
+    ASSERT_TRUE(QDir().rmdir(bad) || QFile::remove(bad));
+  }
+}
+
+TEST_F(Persistence, TwoCopiesKeepEachOthersChanges) {
+  port.SaveSettings(ssRegistry, appPath);
+  port.RestoreSettings(ssRegistry, appPath);  // this copy starts
+  const pid_t other = store_test::RunChild([] {
+    try {
+      TComPort copy;
+      copy.setObjectName(QStringLiteral("ComPort"));
+      copy.RestoreSettings(ssRegistry, appPath);
+      copy.SetBaudRate(br19200);
+      copy.SaveSettings(ssRegistry, appPath);
+    } catch (...) {
+      _exit(1);
+    }
+  });
+  int status = -1;
+  ASSERT_EQ(waitpid(other, &status, 0), other);
+  ASSERT_EQ(status, 0);
+  port.SetPort(QStringLiteral("COM5"));
+  port.SaveSettings(ssRegistry, appPath);  // closes last, with the baud rate it read at start
+  TComPort after;
+  after.setObjectName(QStringLiteral("ComPort"));
+  after.RestoreSettings(ssRegistry, appPath);
+  EXPECT_EQ(after.Port(), QStringLiteral("COM5"));
+  EXPECT_EQ(after.BaudRate(), br19200);
 }
