@@ -6,13 +6,11 @@
 namespace app {
 
 TRequestSend::TRequestSend(serial::TCustomComPort& port, std::function<void(bool)> ended)
-    : port_(port), ended_(std::move(ended)) {
-  check_.setInterval(CheckInterval);
-  QObject::connect(&check_, &QTimer::timeout, &check_,
-                   [this] { framework::Guard([this] { Check(); }); });
-}
+    : port_(port), ended_(std::move(ended)) {}
 
 TRequestSend::~TRequestSend() {
+  stop_.Set();
+  if (waiter_.joinable()) waiter_.join();
   // A write still under way keeps its record: the device fills it in when the write ends.
   if (transfer_ && !Ended()) return;
   serial::DoneTransfer(transfer_);
@@ -26,7 +24,7 @@ bool TRequestSend::Start(const uint8_t* bytes, int count) {
   try {
     port_.BeginSend(bytes, count, transfer_);
     if (!Ended()) {
-      check_.start();
+      WaitForEnd();
       return false;
     }
     port_.FinishTransfer(transfer_);  // the event is set: no wait
@@ -38,9 +36,18 @@ bool TRequestSend::Start(const uint8_t* bytes, int count) {
   return true;
 }
 
+void TRequestSend::WaitForEnd() {
+  platform::Event* end = transfer_->Overlapped.hEvent;
+  waiter_ = std::thread([this, end] {
+    if (platform::WaitForMultipleObjects({end, &stop_}, platform::INFINITE) != 0) return;
+    QMetaObject::invokeMethod(
+        &receiver_, [this] { framework::Guard([this] { Check(); }); }, Qt::QueuedConnection);
+  });
+}
+
 void TRequestSend::Check() {
   if (!transfer_ || !Ended()) return;
-  check_.stop();
+  waiter_.join();  // it has seen the end, or is about to
   bool sent = true;
   try {
     port_.FinishTransfer(transfer_);
@@ -51,8 +58,6 @@ void TRequestSend::Check() {
   ended_(sent);
 }
 
-bool TRequestSend::Ended() const {
-  return transfer_->Overlapped.hEvent->IsSet();
-}
+bool TRequestSend::Ended() const { return transfer_->Overlapped.hEvent->IsSet(); }
 
 }  // namespace app
