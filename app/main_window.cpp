@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 
 #include "app/line_watch.h"
+#include "app/request_send.h"
 #include "app/status_bar.h"
 #include "app/window_fit.h"
 #include "framework/guard.h"
@@ -54,6 +55,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   resize(ClientWidth, ClientHeight);
   CreateComponents();
   lineWatch_ = std::make_unique<TLineWatch>(*this);
+  requestSend_ = std::make_unique<TRequestSend>(*ComPort, [this](bool sent) { RequestSent(sent); });
   WireHandlers();
   framework::Guard([this] { FormCreate(); });
 }

@@ -27,6 +27,7 @@ class TsuiGroupBox;
 namespace app {
 
 class TLineWatch;
+class TRequestSend;
 class TStatusBar;
 
 // Where the port settings are kept (the port's name is the last key).
@@ -110,12 +111,15 @@ class TForm1 : public QWidget {
                          const QString& suffix = QString());
   QWidget* ActiveControl() const;
   void ShowAnswer();
+  void RequestSent(bool sent);
   bool closing_ = false;
   bool shown_ = false;
   QScrollArea* client_ = nullptr;
   QWidget* page_ = nullptr;  // the scrolled page that holds the designed components
   friend class TLineWatch;
   std::unique_ptr<TLineWatch> lineWatch_;
+  std::unique_ptr<TRequestSend> requestSend_;
+  bool rxWaiting_ = false;  // answer bytes came while their request was still being written
 };
 
 // The poll cycle's module state.

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/modbus_frames.h"
 #include "app/open_failure_message.h"
+#include "app/request_send.h"
 #include "app/status_bar.h"
 #include "instruments/integer_output.h"
 #include "instruments/led/ab_led.h"
@@ -117,14 +118,34 @@ void TForm1::tmr1Timer(QObject*) {
   RxLength = 0;
   AnswerNoted = false;
   try {
-    ComPort->SendBytes(TxFrame, 8);
-    tmr1->SetInterval(500);
+    // A write the line cannot take yet holds the cycle, never the window: no tick comes until
+    // it has ended, and RequestSent then does what is left of this one.
+    if (requestSend_->Start(TxFrame, 8))
+      tmr1->SetInterval(500);
+    else
+      tmr1->SetEnabled(false);
   } catch (...) {
     // Counted as unanswered at the next tick; no message.
   }
 }
 
+// The end of a write that had to wait: the rest of its tick, then the answer bytes that came
+// meanwhile, in the order a write that held the window gave them.
+void TForm1::RequestSent(bool sent) {
+  if (closing_) return;
+  tmr1->SetEnabled(true);
+  if (sent) tmr1->SetInterval(500);
+  if (!rxWaiting_) return;
+  rxWaiting_ = false;
+  if (ComPort->Connected()) ComPortRxChar(ComPort, ComPort->QueuedInput());
+}
+
 void TForm1::ComPortRxChar(QObject*, int Count) {
+  if (requestSend_->Busy()) {
+    rxWaiting_ = true;
+    requestSend_->Check();  // a write that has just ended takes these bytes along
+    return;
+  }
   const RxState state = CollectAnswer(*ComPort, Count);
   if (state == RxState::Overflow) {
     tmr1->SetInterval(1);

@@ -25,6 +25,9 @@ struct RecordingLine::State {
   COMMTIMEOUTS timeouts;
   uint32_t* waitMask = nullptr;
   OVERLAPPED* waitOverlapped = nullptr;
+  bool stalled = false;
+  OVERLAPPED* stalledWrite = nullptr;
+  std::vector<uint8_t> stalledBytes;
 
   // Records the call and answers whether it is told to fail (the error is then set).
   bool Record(const std::string& name, const std::string& args) {
@@ -45,6 +48,17 @@ struct RecordingLine::State {
     waitMask = nullptr;
     waitOverlapped = nullptr;
     if (done) done->Set();
+  }
+
+  void EndStalledWrite(uint32_t error) {
+    if (!stalledWrite) return;
+    if (!error) written.insert(written.end(), stalledBytes.begin(), stalledBytes.end());
+    stalledWrite->Internal = error;
+    stalledWrite->InternalHigh = error ? 0 : uint32_t(stalledBytes.size());
+    stalledWrite->Pending = false;
+    if (stalledWrite->hEvent) stalledWrite->hEvent->Set();
+    stalledWrite = nullptr;
+    if (!error) Raise(EV_TXEMPTY);
   }
 
   void Raise(uint32_t events) {
@@ -84,6 +98,7 @@ class RecordingSerialDevice : public SerialDevice {
     std::lock_guard<std::mutex> guard(s_->lock);
     s_->calls.push_back({"CloseHandle", ""});
     if (s_->waitOverlapped) s_->CompleteWait(0, ERROR_OPERATION_ABORTED);
+    s_->EndStalledWrite(ERROR_OPERATION_ABORTED);
     s_->open = false;
   }
 
@@ -189,6 +204,18 @@ class RecordingSerialDevice : public SerialDevice {
       return false;
     }
     auto bytes = static_cast<const uint8_t*>(buffer);
+    if (s_->stalled && ov) {
+      if (s_->stalledWrite) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+      }
+      if (ov->hEvent) ov->hEvent->Reset();
+      ov->Pending = true;
+      s_->stalledWrite = ov;
+      s_->stalledBytes.assign(bytes, bytes + count);
+      SetLastError(ERROR_IO_PENDING);
+      return false;
+    }
     s_->written.insert(s_->written.end(), bytes, bytes + count);
     if (written) *written = count;
     CompleteAtOnce(ov, count);
@@ -238,6 +265,7 @@ class RecordingSerialDevice : public SerialDevice {
     std::lock_guard<std::mutex> guard(s_->lock);
     if (s_->Record("PurgeComm", Hex(flags))) return false;
     if (flags & PURGE_RXCLEAR) s_->input.clear();
+    if (flags & PURGE_TXABORT) s_->EndStalledWrite(ERROR_OPERATION_ABORTED);
     return true;
   }
 
@@ -311,6 +339,17 @@ void RecordingLine::HoldEvents(bool hold) {
   std::lock_guard<std::mutex> guard(state_->lock);
   state_->held = hold;
   if (!hold) state_->Raise(0);
+}
+
+void RecordingLine::StallWrites(bool stall) {
+  std::lock_guard<std::mutex> guard(state_->lock);
+  state_->stalled = stall;
+  if (!stall) state_->EndStalledWrite(ERROR_SUCCESS);
+}
+
+bool RecordingLine::WriteUnderWay() const {
+  std::lock_guard<std::mutex> guard(state_->lock);
+  return state_->stalledWrite != nullptr;
 }
 
 std::vector<uint8_t> RecordingLine::TakeWritten() {

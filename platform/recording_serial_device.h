@@ -40,6 +40,10 @@ class RecordingLine {
   // While held, events gather without waking a waiting WaitCommEvent; releasing hands them
   // over as one batch.
   void HoldEvents(bool hold);
+  // While stalled the far end takes nothing: an overlapped write stays under way (one at a
+  // time) until the stall ends and it goes out whole, a purge aborts it or the device closes.
+  void StallWrites(bool stall);
+  bool WriteUnderWay() const;
   // Everything written so far, and clears it.
   std::vector<uint8_t> TakeWritten();
   // The line vanishes: reads of an empty queue and writes fail with ERROR_GEN_FAILURE.

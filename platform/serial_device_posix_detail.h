@@ -43,8 +43,11 @@ void CloseSerialLine(int fd);
 inline constexpr uint32_t kRtsHandshake = 0x2000;
 inline constexpr uint32_t kRtsToggle = 0x3000;
 
+// No rate, or one past the signed range (a negative custom rate, such as -1 stored as
+// 0xFFFFFFFF), is no line speed.
 inline bool ValidState(const DCB& dcb) {
-  if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8) return false;
+  if (dcb.BaudRate == 0 || dcb.BaudRate > 0x7FFFFFFF) return false;
+  if (dcb.ByteSize < 5 || dcb.ByteSize > 8) return false;
   if (dcb.Parity > 4 || dcb.StopBits > 2) return false;
   const bool xonXoff = dcb.Flags & (dcb_OutX | dcb_InX);
   return !xonXoff || dcb.XonChar != dcb.XoffChar;

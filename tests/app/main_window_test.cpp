@@ -2,13 +2,18 @@
 #include "form_test.h"
 #include "qt_printers.h"
 #include "skin/group_box.h"
+#include "wait.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTest>
 
+#include <future>
+#include <thread>
+
 using namespace app;
+using testing_support::ProcessUntil;
 
 namespace {
 
@@ -256,6 +261,40 @@ TEST_F(Window, StartAndStopEdges) {
   Tick();
   EXPECT_EQ(Count(3), 1);
   EXPECT_EQ(messages.size(), 1);
+}
+
+// A request the line cannot take (flow control held off, a far end that stopped reading) holds
+// the cycle until its write ends, never the window; an answer that comes meanwhile waits for it.
+TEST_F(Window, AStalledWriteHoldsTheCycleNotTheWindow) {
+  Start();
+  line.StallWrites(true);
+  std::promise<void> ticked;
+  std::thread watchdog([this, done = ticked.get_future()] {  // a held window fails, not hangs
+    if (done.wait_for(std::chrono::seconds(2)) != std::future_status::ready) line.StallWrites(false);
+  });
+  Tick();
+  EXPECT_TRUE(line.WriteUnderWay()) << "the tick waited for the write";
+  ticked.set_value();
+  watchdog.join();
+  EXPECT_FALSE(form->tmr1->Enabled());
+  Answer(ReadAnswer(1, 1, 2, 3));
+  EXPECT_EQ(Lines(QStringLiteral("Rx-")), 0);
+  line.StallWrites(false);
+  ASSERT_TRUE(ProcessUntil([&] { return form->tmr1->Enabled(); }));
+  EXPECT_EQ(line.TakeWritten(), (std::vector<uint8_t>{1, 3, 0, 0, 0, 3, 0x05, 0xCB}));
+  EXPECT_EQ(std::tuple(Lines(QStringLiteral("Rx-")), Display(1, 2), form->tmr1->Interval()),
+            std::tuple(1, 3, 25)) << "the answer's pause comes after the write's time-out";
+
+  // One that ends in a purge failed: swallowed, the interval kept, counted at the next tick.
+  form->tmr1->SetEnabled(false);
+  line.StallWrites(true);
+  Tick();
+  form->ComPort->DeviceHandle()->PurgeComm(platform::PURGE_TXABORT);
+  ASSERT_TRUE(ProcessUntil([&] { return form->tmr1->Enabled(); }));
+  EXPECT_EQ(form->tmr1->Interval(), 25);
+  form->tmr1->SetEnabled(false);
+  Tick();
+  EXPECT_EQ(std::tuple(Count(1), Count(3), int(messages.size())), std::tuple(3, 1, 0));
 }
 
 TEST_F(Window, SlaveCountShowsExactlyThePanelsInUse) {

@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-
 #include "platform/termios2_linux.h"
 #include "tests/platform/pty_pair.h"
 
@@ -93,8 +92,9 @@ TEST(SerialLineSettings, ReachTheTerminal) {
   DCB sameXonXoff = LineDcb(4800);
   sameXonXoff.Flags |= dcb_OutX;
   sameXonXoff.XoffChar = sameXonXoff.XonChar;
-  for (const DCB& bad : {LineDcb(0), LineDcb(4800, 4), LineDcb(4800, 9), LineDcb(4800, 8, 5),
-                         LineDcb(4800, 8, 0, 3), sameXonXoff}) {
+  for (const DCB& bad :
+       {LineDcb(0), LineDcb(0xFFFFFFFF), LineDcb(0x80000000), LineDcb(4800, 4), LineDcb(4800, 9),
+        LineDcb(4800, 8, 5), LineDcb(4800, 8, 0, 3), sameXonXoff}) {
     EXPECT_FALSE(device->SetCommState(bad));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   }
