@@ -47,6 +47,9 @@ class NameIndex {
   }
   void Add(size_t hash, size_t position);
   void Reserve(size_t count);
+  void Prefetch(size_t hash) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+  }
 
  private:
   struct Slot {         // 8 bytes: a file at our size cap has no more than 16 M names
