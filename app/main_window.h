@@ -2,6 +2,7 @@
 // traffic monitor, the status bar, the serial port and the poll timer.
 #pragma once
 
+#include "app/slave_stats.h"
 #include "framework/timer.h"
 #include "serial/com_port.h"
 
@@ -70,6 +71,9 @@ class TForm1 : public QWidget {
   // smaller than the designed client.
   QScrollArea* ClientArea() const { return client_; }
 
+  // Per-slave figures of the poll cycle since the last start.
+  const TSlaveStats& Stats() const { return stats_; }
+
   // Finds a component of this window by name.
   template <typename T>
   T* FindComponent(const QString& name) const {
@@ -120,6 +124,7 @@ class TForm1 : public QWidget {
   std::unique_ptr<TLineWatch> lineWatch_;
   std::unique_ptr<TRequestSend> requestSend_;
   bool rxWaiting_ = false;  // answer bytes came while their request was still being written
+  TSlaveStats stats_;
 };
 
 // The poll cycle's module state.

@@ -1,0 +1,116 @@
+// The per-slave figures the poll cycle keeps, driven tick by tick on the recording device:
+// slave 2 answers the way each case says, slave 1 always answers.
+#include "form_test.h"
+
+#include <functional>
+#include <thread>
+
+using namespace app;
+
+namespace {
+
+struct Expected {
+  int64_t requests, answered, missed, crcErrors, exceptions;
+  int lastException;
+  int64_t foreign;
+};
+
+Expected Figures(const SlaveFigures& f) {
+  return {f.requests, f.answered, f.missed, f.crcErrors, f.exceptions, f.lastException, f.foreign};
+}
+
+bool operator==(const Expected& a, const Expected& b) {
+  return std::tie(a.requests, a.answered, a.missed, a.crcErrors, a.exceptions, a.lastException,
+                  a.foreign) == std::tie(b.requests, b.answered, b.missed, b.crcErrors,
+                                         b.exceptions, b.lastException, b.foreign);
+}
+
+void PrintTo(const Expected& e, std::ostream* out) {
+  *out << "req " << e.requests << " ans " << e.answered << " missed " << e.missed << " crc "
+       << e.crcErrors << " exc " << e.exceptions << "/" << e.lastException << " foreign "
+       << e.foreign;
+}
+
+struct Case {
+  const char* name;
+  // The byte groups slave 2 sends in round r (each one receive event); none: silent.
+  std::function<std::vector<std::vector<uint8_t>>(int r)> answer;
+  Expected slave2;
+};
+
+std::vector<uint8_t> BadCrc(std::vector<uint8_t> frame) {
+  frame.back() ^= 0x5A;
+  return frame;
+}
+
+class SlaveStats : public FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    OpenOnRecordingLine();
+    SetSlaveCount(2);
+  }
+};
+
+}  // namespace
+
+TEST_F(SlaveStats, CountEachWayASlaveAnswersOrNot) {
+  using Bytes = std::vector<std::vector<uint8_t>>;
+  const Case cases[] = {
+      {"misses every other", [](int r) { return r % 2 ? Bytes{} : Bytes{ReadAnswer(2, r, 0, 0)}; },
+       {8, 4, 4, 0, 0, 0, 0}},
+      {"bad CRCs", [](int r) { return Bytes{BadCrc(ReadAnswer(2, r, 0, 0))}; },
+       {8, 0, 8, 8, 0, 0, 0}},
+      {"exception answers, in pieces",
+       [](int r) {
+         const auto e = WithCrc({2, 0x83, uint8_t(r < 7 ? 2 : 4)});
+         return Bytes{{e.begin(), e.begin() + 2}, {e.begin() + 2, e.end()}, {0xFF}};
+       },
+       {8, 0, 8, 0, 8, 4, 0}},
+      {"answers for another address", [](int r) { return Bytes{ReadAnswer(7, r, 0, 0)}; },
+       {8, 0, 0, 0, 0, 0, 8}},
+      {"answers twice", [](int r) { return Bytes{ReadAnswer(2, r, 0, 0), ReadAnswer(2, r, 0, 0)}; },
+       {8, 8, 0, 0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Start();
+    for (int r = 0; r < 8; ++r) {
+      EXPECT_EQ(Tick()[0], 2);
+      for (const auto& bytes : c.answer(r)) Answer(bytes);
+      EXPECT_EQ(Tick()[0], 1);
+      Answer(ReadAnswer(1, r, 0, 0));
+    }
+    form->suiButton3Click(form->suiButton3);
+    Tick();  // the stopping tick, with nothing outstanding
+    EXPECT_EQ(Figures(form->Stats().Of(1)), (Expected{8, 8, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Figures(form->Stats().Of(2)), c.slave2);
+    // The figures add up to the status bar's counters.
+    EXPECT_EQ(Count(1), 16);
+    EXPECT_EQ(Count(3), c.slave2.missed);
+    EXPECT_EQ(Figures(form->Stats().Of(7)), Expected{});  // no panel asked it
+  }
+}
+
+TEST_F(SlaveStats, ResponseTimesRunFromTheWriteToTheAnswerAndStartClearsThem) {
+  SetSlaveCount(1);
+  Start();
+  for (const int waitMs : {0, 30, 0}) {
+    Tick();
+    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    Answer(ReadAnswer(1, 0, 0, 0));
+    Tick();
+  }
+  const SlaveFigures& f = form->Stats().Of(1);
+  EXPECT_GE(f.maxUs, 30000);
+  EXPECT_LT(f.minUs, 30000);
+  EXPECT_LT(f.lastUs, 30000);
+  EXPECT_TRUE(f.minUs <= f.MeanUs() && f.MeanUs() <= f.maxUs);
+  EXPECT_TRUE(TSlaveStats::Detail(1, f).contains(QStringLiteral("mean")));
+
+  form->suiButton3Click(form->suiButton3);
+  Tick();
+  Start();
+  EXPECT_EQ(Figures(form->Stats().Of(1)), Expected{});
+  EXPECT_EQ(form->Stats().Of(1).maxUs, 0);
+}
