@@ -12,6 +12,7 @@
 #include <QWidget>
 
 class QScrollArea;
+class QTimer;
 #include <memory>
 
 namespace instruments {
@@ -73,6 +74,10 @@ class TForm1 : public QWidget {
 
   // Per-slave figures of the poll cycle since the last start.
   const TSlaveStats& Stats() const { return stats_; }
+  // The panels show them at most this often (ms) while polling.
+  static constexpr int StatsInterval = 100;
+  // Brings each panel's line and tooltip up to date with the figures.
+  void ShowStats();
 
   // Finds a component of this window by name.
   template <typename T>
@@ -125,6 +130,8 @@ class TForm1 : public QWidget {
   std::unique_ptr<TRequestSend> requestSend_;
   bool rxWaiting_ = false;  // answer bytes came while their request was still being written
   TSlaveStats stats_;
+  QTimer* statsTimer_ = nullptr;
+  void CreateStatsLines();
 };
 
 // The poll cycle's module state.

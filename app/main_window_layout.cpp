@@ -111,6 +111,7 @@ void TForm1::CreateComponents() {
   intgrtpt1->setVisible(false);
 
   for (int n = 1; n <= 10; ++n) CreateSlavePanel(n);
+  CreateStatsLines();
 
   ilbl4 = new TiLabel(page_);
   ilbl4->setObjectName(QStringLiteral("ilbl4"));

@@ -61,6 +61,8 @@ void TForm1::suiButton2Click(QObject*) {
     Polling = true;
     RxLength = 0;
     stats_.Reset();
+    ShowStats();
+    statsTimer_->start();
     stat1->SetPanelText(1, QStringLiteral("0"));
     stat1->SetPanelText(3, QStringLiteral("0"));
     stat1->SetPanelText(4, ComPort->Port() + QStringLiteral(" | "));

@@ -81,8 +81,8 @@ const SlaveFigures& TSlaveStats::Of(int address) const {
 
 QString TSlaveStats::Line(const SlaveFigures& f) {
   if (f.requests == 0) return QString();
-  QString line = QStringLiteral("%1/%2").arg(f.answered).arg(f.missed);
-  if (f.answered) line += QStringLiteral("  %1 ms").arg(Ms(f.MeanUs()));
+  QString line = Tr("%1 ok  %2 lost").arg(f.answered).arg(f.missed);
+  if (f.answered) line += Tr("  %1 ms").arg(Ms(f.MeanUs()));
   return line;
 }
 

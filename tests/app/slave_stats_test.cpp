@@ -1,6 +1,10 @@
 // The per-slave figures the poll cycle keeps, driven tick by tick on the recording device:
 // slave 2 answers the way each case says, slave 1 always answers.
 #include "form_test.h"
+#include "skin/group_box.h"
+#include "wait.h"
+
+#include <QLabel>
 
 #include <functional>
 #include <thread>
@@ -113,4 +117,44 @@ TEST_F(SlaveStats, ResponseTimesRunFromTheWriteToTheAnswerAndStartClearsThem) {
   Start();
   EXPECT_EQ(Figures(form->Stats().Of(1)), Expected{});
   EXPECT_EQ(form->Stats().Of(1).maxUs, 0);
+}
+
+TEST_F(SlaveStats, EachPanelInUseShowsItsLineAndTooltipADisabledOneNothing) {
+  SetSlaveCount(3);
+  auto label = [this](int n) {
+    return form->FindComponent<QLabel>(QStringLiteral("lblStats%1").arg(n));
+  };
+  auto tip = [this](int n) {
+    return form->FindComponent<skin::TsuiGroupBox>(QStringLiteral("sgrpbx%1").arg(n))->toolTip();
+  };
+  form->show();
+  EXPECT_FALSE(label(1)->isVisible());  // nothing before the first start
+  Start();
+  for (int r = 0; r < 6; ++r) {
+    const int address = Tick()[0];
+    if (address == 1) Answer(BadCrc(ReadAnswer(1, 0, 0, 0)));
+    if (address == 2) Answer(ReadAnswer(2, 0, 0, 0));
+  }
+  Tick();
+  // Shown by the panels' own timer, not at each answer.
+  EXPECT_TRUE(label(2)->text().isEmpty());
+  ASSERT_TRUE(testing_support::ProcessUntil([&] { return !label(2)->text().isEmpty(); }));
+  EXPECT_TRUE(label(2)->text().startsWith(QStringLiteral("2 ok  0 lost  "))) << label(2)->text().toStdString();
+  EXPECT_EQ(label(1)->text(), QStringLiteral("0 ok  2 lost"));
+  EXPECT_TRUE(label(3)->isVisible());
+  EXPECT_TRUE(tip(1).contains(QStringLiteral("CRC errors: 2"))) << tip(1).toStdString();
+  EXPECT_TRUE(tip(2).contains(QStringLiteral("Response time (ms): last ")));
+
+  // Fewer slaves: the disabled panel loses its line and tooltip at once.
+  SetSlaveCount(2);
+  EXPECT_FALSE(label(3)->isVisible());
+  EXPECT_TRUE(tip(3).isEmpty());
+  // The line sits in the free strip right of the lamp, clear of every other control.
+  auto box = form->FindComponent<skin::TsuiGroupBox>(QStringLiteral("sgrpbx2"));
+  for (QWidget* other : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other == label(2)) continue;
+    EXPECT_FALSE(other->geometry().intersects(label(2)->geometry()))
+        << other->objectName().toStdString();
+  }
+  EXPECT_TRUE(box->rect().contains(label(2)->geometry()));
 }
