@@ -12,7 +12,9 @@
 #include <QWidget>
 
 class QScrollArea;
+class QLabel;
 class QTimer;
+#include <array>
 #include <memory>
 
 namespace instruments {
@@ -76,8 +78,10 @@ class TForm1 : public QWidget {
   const TSlaveStats& Stats() const { return stats_; }
   // The panels show them at most this often (ms) while polling.
   static constexpr int StatsInterval = 100;
-  // Brings each panel's line and tooltip up to date with the figures.
+  // Brings each panel's line up to date with the figures.
   void ShowStats();
+  // Panel n's tooltip: its full figures; empty for a panel not in use or not yet polled.
+  QString StatsTip(int n) const;
 
   // Finds a component of this window by name.
   template <typename T>
@@ -131,6 +135,7 @@ class TForm1 : public QWidget {
   bool rxWaiting_ = false;  // answer bytes came while their request was still being written
   TSlaveStats stats_;
   QTimer* statsTimer_ = nullptr;
+  std::array<QLabel*, 11> statsLines_{};  // by slave address; [0] unused
   void CreateStatsLines();
 };
 
