@@ -82,6 +82,8 @@ class TForm1 : public QWidget {
   void ShowStats();
   // Panel n's tooltip: its full figures; empty for a panel not in use or not yet polled.
   QString StatsTip(int n) const;
+  // All slaves' figures in a window of their own (one at a time).
+  void ShowStatsTable();
 
   // Finds a component of this window by name.
   template <typename T>
@@ -137,6 +139,7 @@ class TForm1 : public QWidget {
   QTimer* statsTimer_ = nullptr;
   std::array<QLabel*, 11> statsLines_{};  // by slave address; [0] unused
   void CreateStatsLines();
+  void CreateStatsTable();
 };
 
 // The poll cycle's module state.

@@ -127,6 +127,7 @@ void TForm1::CreateComponents() {
   mm1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mm1->setFrameShape(QFrame::Box);
   mm1->SetMaxLines(MonitorLineLimit);
+  CreateStatsTable();
 
   stat1 = new TStatusBar(this);
   stat1->setObjectName(QStringLiteral("stat1"));

@@ -1,6 +1,9 @@
 #include "app/slave_stats.h"
 
 #include <QCoreApplication>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace app {
 
@@ -100,6 +103,22 @@ QString TSlaveStats::Detail(int address, const SlaveFigures& f) {
                         .arg(Ms(f.lastUs), Ms(f.MeanUs()), Ms(f.minUs), Ms(f.maxUs));
   }
   return text;
+}
+
+QString TSlaveStats::Table(int count) const {
+  QStringList rows{Tr("Slave\tRequests\tAnswered\tMissed\tCRC errors\tExceptions\t"
+                      "Last exception\tOther address\tLast ms\tMean ms\tMin ms\tMax ms")};
+  for (int n = 1; n <= std::min(count, Slaves); ++n) {
+    const SlaveFigures& f = Of(n);
+    QStringList row;
+    for (const int64_t figure : {int64_t(n), f.requests, f.answered, f.missed, f.crcErrors,
+                                 f.exceptions, int64_t(f.lastException), f.foreign})
+      row << QString::number(figure);
+    for (const int64_t us : {f.lastUs, f.MeanUs(), f.minUs, f.maxUs})
+      row << (f.answered ? Ms(us) : QString());
+    rows << row.join(u'\t');
+  }
+  return rows.join(u'\n') + u'\n';
 }
 
 }  // namespace app

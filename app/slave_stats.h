@@ -48,6 +48,8 @@ class TSlaveStats {
   // Texts: the short line of a panel and its full figures (several lines).
   static QString Line(const SlaveFigures& f);
   static QString Detail(int address, const SlaveFigures& f);
+  // Slaves 1..count, one a row under a header row; columns apart by tabs.
+  QString Table(int count) const;
 
  private:
   SlaveFigures* Asked();

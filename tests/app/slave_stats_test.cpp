@@ -5,6 +5,11 @@
 #include "wait.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QToolTip>
@@ -137,4 +142,26 @@ TEST_F(SlaveStats, PanelsInUseShowTheirFiguresDisabledOnesNothingAndStartClearsT
   EXPECT_EQ(std::tuple_cat(Figures(form->Stats().Of(2)), std::tuple(form->Stats().Of(2).maxUs)),
             std::tuple_cat(Expected{}, std::tuple(int64_t(0))));
   EXPECT_FALSE(label(2)->isVisible());
+}
+
+TEST_F(SlaveStats, TheTableOpensWithItsShortcutAndCopiesAsText) {
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  Start();
+  Tick();  // slave 2: silent
+  Tick();
+  Answer(ReadAnswer(1, 0, 0, 0));
+  Tick();
+  QTest::keyClick(form.get(), Qt::Key_T, Qt::ControlModifier);
+  auto dialog = form->FindComponent<QDialog>(QStringLiteral("dlgStats"));
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(dialog->findChild<QTableWidget*>()->rowCount(), 2);
+  for (QPushButton* button : dialog->findChildren<QPushButton*>())
+    if (button->text() == QStringLiteral("Copy as text")) button->click();
+  const QStringList rows = QApplication::clipboard()->text().split(u'\n');
+  ASSERT_EQ(rows.size(), 4);  // header, two slaves, the closing line break
+  EXPECT_TRUE(rows[1].startsWith(QStringLiteral("1\t1\t1\t0\t0\t0\t0\t0\t"))) << rows[1].toStdString();
+  EXPECT_EQ(rows[2], QStringLiteral("2\t2\t0\t1\t0\t0\t0\t0\t\t\t\t"));
+  QTest::keyClick(form.get(), Qt::Key_T, Qt::ControlModifier);  // still the one window
+  EXPECT_EQ(form->findChildren<QDialog*>(QStringLiteral("dlgStats")).size(), 1);
 }
