@@ -164,6 +164,7 @@ void TForm1::btn1Click(QObject*) {
                          : QStringLiteral("从机地址%1未启用").arg(n));
     led->setVisible(used);
   }
+  ShowStats();
   intgrtpt2->setFocus();
   intgrtpt2->SelectAll();
 }

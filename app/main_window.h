@@ -2,6 +2,7 @@
 // traffic monitor, the status bar, the serial port and the poll timer.
 #pragma once
 
+#include "app/slave_stats.h"
 #include "framework/timer.h"
 #include "serial/com_port.h"
 
@@ -11,6 +12,9 @@
 #include <QWidget>
 
 class QScrollArea;
+class QLabel;
+class QTimer;
+#include <array>
 #include <memory>
 
 namespace instruments {
@@ -70,6 +74,17 @@ class TForm1 : public QWidget {
   // smaller than the designed client.
   QScrollArea* ClientArea() const { return client_; }
 
+  // Per-slave figures of the poll cycle since the last start.
+  const TSlaveStats& Stats() const { return stats_; }
+  // The panels show them at most this often (ms) while polling.
+  static constexpr int StatsInterval = 100;
+  // Brings each panel's line up to date with the figures.
+  void ShowStats();
+  // Panel n's tooltip: its full figures; empty for a panel not in use or not yet polled.
+  QString StatsTip(int n) const;
+  // All slaves' figures in a window of their own (one at a time).
+  void ShowStatsTable();
+
   // Finds a component of this window by name.
   template <typename T>
   T* FindComponent(const QString& name) const {
@@ -120,6 +135,11 @@ class TForm1 : public QWidget {
   std::unique_ptr<TLineWatch> lineWatch_;
   std::unique_ptr<TRequestSend> requestSend_;
   bool rxWaiting_ = false;  // answer bytes came while their request was still being written
+  TSlaveStats stats_;
+  QTimer* statsTimer_ = nullptr;
+  std::array<QLabel*, 11> statsLines_{};  // by slave address; [0] unused
+  void CreateStatsLines();
+  void CreateStatsTable();
 };
 
 // The poll cycle's module state.

@@ -111,6 +111,7 @@ void TForm1::CreateComponents() {
   intgrtpt1->setVisible(false);
 
   for (int n = 1; n <= 10; ++n) CreateSlavePanel(n);
+  CreateStatsLines();
 
   ilbl4 = new TiLabel(page_);
   ilbl4->setObjectName(QStringLiteral("ilbl4"));
@@ -126,6 +127,7 @@ void TForm1::CreateComponents() {
   mm1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   mm1->setFrameShape(QFrame::Box);
   mm1->SetMaxLines(MonitorLineLimit);
+  CreateStatsTable();
 
   stat1 = new TStatusBar(this);
   stat1->setObjectName(QStringLiteral("stat1"));

@@ -60,6 +60,9 @@ void TForm1::suiButton2Click(QObject*) {
     tmr1->SetEnabled(true);
     Polling = true;
     RxLength = 0;
+    stats_.Reset();
+    ShowStats();
+    statsTimer_->start();
     stat1->SetPanelText(1, QStringLiteral("0"));
     stat1->SetPanelText(3, QStringLiteral("0"));
     stat1->SetPanelText(4, ComPort->Port() + QStringLiteral(" | "));
@@ -92,6 +95,7 @@ void TForm1::AppendMonitorLine(const QString& prefix, const uint8_t* bytes, int 
 void TForm1::tmr1Timer(QObject*) {
   if (AnswerState == 0) {
     IncrementPanel(3);
+    stats_.Missed();
     if (auto led = FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(TxFrame[0])))
       led->SetStatusInt(0);
   }
@@ -115,15 +119,18 @@ void TForm1::tmr1Timer(QObject*) {
   // Both builders have closed the frame with its CRC already.
   AppendMonitorLine(QStringLiteral("Tx-"), TxFrame, 8);
   IncrementPanel(1);
+  stats_.Sent(TxFrame[0]);
   RxLength = 0;
   AnswerNoted = false;
   try {
     // A write the line cannot take yet holds the cycle, never the window: no tick comes until
     // it has ended, and RequestSent then does what is left of this one.
-    if (requestSend_->Start(TxFrame, 8))
+    if (requestSend_->Start(TxFrame, 8)) {
+      stats_.Written(TSlaveStats::Clock::now());
       tmr1->SetInterval(500);
-    else
+    } else {
       tmr1->SetEnabled(false);
+    }
   } catch (...) {
     // Counted as unanswered at the next tick; no message.
   }
@@ -134,7 +141,10 @@ void TForm1::tmr1Timer(QObject*) {
 void TForm1::RequestSent(bool sent) {
   if (closing_) return;
   tmr1->SetEnabled(true);
-  if (sent) tmr1->SetInterval(500);
+  if (sent) {
+    stats_.Written(TSlaveStats::Clock::now());
+    tmr1->SetInterval(500);
+  }
   if (!rxWaiting_) return;
   rxWaiting_ = false;
   if (ComPort->Connected()) ComPortRxChar(ComPort, ComPort->QueuedInput());
@@ -156,6 +166,7 @@ void TForm1::ComPortRxChar(QObject*, int Count) {
   if (state != RxState::Complete) {
     // An exception answer never completes; it is shown all the same and times out.
     if (ExceptionAnswer()) {
+      stats_.Exception(RxFrame[2]);
       AppendMonitorLine(QStringLiteral("Rx-"), RxFrame, RxLength);
       AnswerNoted = true;
     }
@@ -163,10 +174,12 @@ void TForm1::ComPortRxChar(QObject*, int Count) {
   }
   if (!AnswerCrcValid()) {
     // Not an answer: nothing is shown from it and the request runs into its time-out.
+    stats_.CrcError();
     AppendMonitorLine(QStringLiteral("Rx-"), RxFrame, RxLength, QStringLiteral("  CRC错误"));
     AnswerNoted = true;
     return;
   }
+  stats_.Answered(RxFrame[0], TSlaveStats::Clock::now());
   AppendMonitorLine(QStringLiteral("Rx-"), RxFrame, RxLength);
   if (RxFrame[1] == 3) AnswerState = 3;
   if (RxFrame[1] == 6) AnswerState = 6;

@@ -199,6 +199,7 @@ void TLineMemo::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction(QStringLiteral("复制"), this, &TLineMemo::CopySelection)->setEnabled(HasSelection());
   menu.addAction(QStringLiteral("全选"), this, &TLineMemo::SelectAll)->setEnabled(store_.Count() > 0);
+  if (OnContextMenu) OnContextMenu(menu);
   menu.exec(event->globalPos());
 }
 

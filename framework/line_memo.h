@@ -9,6 +9,9 @@
 
 #include <QAbstractScrollArea>
 
+#include <functional>
+
+class QMenu;
 class QTimer;
 
 namespace framework {
@@ -20,6 +23,9 @@ class TLineMemo : public QAbstractScrollArea {
   explicit TLineMemo(QWidget* parent = nullptr);
 
   static constexpr int RepaintMs = 100;
+
+  // Adds the owner's entries to the context menu, after the memo's own.
+  std::function<void(QMenu& menu)> OnContextMenu;
 
   // Appends one line; line breaks in the text start further lines.
   void Append(const QString& text);
