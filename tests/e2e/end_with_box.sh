@@ -17,7 +17,7 @@ export WORK="$work" PROGRAM="$program"
   gone() { [ ! -e /proc/$1 ] || [ "$(cut -d" " -f3 /proc/$1/stat 2>/dev/null)" = Z ]; }
   now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
   # end_while_open NAME BUTTON WINDOW SIGNAL: opens the modal window WINDOW (its exact title)
-  # with BUTTON, sends SIGNAL and waits (5 s at most) for the program to end.
+  # with BUTTON, sends SIGNAL and waits (10 s at most) for the program to end.
   end_while_open() {
     export XDG_CONFIG_HOME="$WORK/$1"
     zt_settings "$XDG_CONFIG_HOME" "$WORK/ttyNONE" 9600
@@ -26,13 +26,17 @@ export WORK="$work" PROGRAM="$program"
     sleep 1
     # The focus is elsewhere, as in the terminal Ctrl+C is typed in: the box has no owner window.
     xdotool windowfocus --sync "$(xwininfo -root | awk "/Window id/ { print \$4 }")"
-    zt_click "$wid" "$2"
-    for _ in $(seq 50); do xdotool search --name "^$3\$" >/dev/null 2>&1 && break; sleep 0.1; done
+    # A click the loaded machine lost is made again; one that lands while the modal window is
+    # on its way goes to the blocked main window and changes nothing.
+    for _ in 1 2 3; do
+      zt_click "$wid" "$2"
+      for _ in $(seq 30); do xdotool search --name "^$3\$" >/dev/null 2>&1 && break 2; sleep 0.1; done
+    done
     xdotool search --name "^$3\$" >/dev/null 2>&1 || { echo "$1: no $3"; kill -KILL $app; return 1; }
     asked=$(now_ms)
     kill -"$4" $app
-    for _ in $(seq 50); do gone $app && break; sleep 0.1; done
-    gone $app || { echo "$1: still running 5 s after SIG$4 with $3 open"; kill -KILL $app; return 1; }
+    for _ in $(seq 100); do gone $app && break; sleep 0.1; done
+    gone $app || { echo "$1: still running 10 s after SIG$4 with $3 open"; kill -KILL $app; return 1; }
     status=0
     wait $app || status=$?
     app=""
