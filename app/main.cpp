@@ -101,11 +101,15 @@ void StartTranslation(QApplication& application) {
 // measured from outside, from the moment the program was started.
 class FirstPaintProbe : public QObject {
  public:
+  // Watches every widget: on a real display the window itself may never get a paint event of
+  // its own when its children cover it (the page's scroll area does).
   explicit FirstPaintProbe(QWidget& window) : QObject(&window), window_(window) {
-    window.installEventFilter(this);
+    qApp->installEventFilter(this);
   }
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() != QEvent::Paint || seen_) return false;
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() != QEvent::Paint || seen_ || !object->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(object);
+    if (widget != &window_ && !window_.isAncestorOf(widget)) return false;
     seen_ = true;
     // The children paint in the same pass, after the window itself: report once it is done.
     QTimer::singleShot(0, &window_, [this] {
