@@ -59,7 +59,7 @@ void TSlaveStats::Answered(int answerAddress, Clock::time_point complete) {
       std::chrono::duration_cast<std::chrono::microseconds>(complete - written_).count();
   f->lastUs = us;
   f->totalUs += us;
-  if (f->answered == 1 || us < f->minUs) f->minUs = us;
+  if (++f->timed == 1 || us < f->minUs) f->minUs = us;
   if (us > f->maxUs) f->maxUs = us;
 }
 
@@ -85,7 +85,7 @@ const SlaveFigures& TSlaveStats::Of(int address) const {
 QString TSlaveStats::Line(const SlaveFigures& f) {
   if (f.requests == 0) return QString();
   QString line = Tr("%1 ok  %2 lost").arg(f.answered).arg(f.missed);
-  if (f.answered) line += Tr("  %1 ms").arg(Ms(f.MeanUs()));
+  if (f.timed) line += Tr("  %1 ms").arg(Ms(f.MeanUs()));
   return line;
 }
 
@@ -98,7 +98,7 @@ QString TSlaveStats::Detail(int address, const SlaveFigures& f) {
   text += u'\n' + Tr("Exception answers: %1").arg(f.exceptions);
   if (f.exceptions) text += Tr(" (last code %1)").arg(f.lastException);
   text += u'\n' + Tr("Answers from another address: %1").arg(f.foreign);
-  if (f.answered) {
+  if (f.timed) {
     text += u'\n' + Tr("Response time (ms): last %1, mean %2, min %3, max %4")
                         .arg(Ms(f.lastUs), Ms(f.MeanUs()), Ms(f.minUs), Ms(f.maxUs));
   }
@@ -115,7 +115,7 @@ QString TSlaveStats::Table(int count) const {
                                  f.exceptions, int64_t(f.lastException), f.foreign})
       row << QString::number(figure);
     for (const int64_t us : {f.lastUs, f.MeanUs(), f.minUs, f.maxUs})
-      row << (f.answered ? Ms(us) : QString());
+      row << (f.timed ? Ms(us) : QString());
     rows << row.join(u'\t');
   }
   return rows.join(u'\n') + u'\n';

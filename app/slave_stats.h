@@ -18,12 +18,13 @@ struct SlaveFigures {
   int64_t exceptions = 0;
   int lastException = 0;       // the code of the newest exception answer
   int64_t foreign = 0;         // good answers carrying another address
-  int64_t lastUs = 0;          // response times in microseconds, of answered requests
+  int64_t timed = 0;           // answers whose request's write end is known
+  int64_t lastUs = 0;          // response times in microseconds, of the timed answers
   int64_t totalUs = 0;
   int64_t minUs = 0;
   int64_t maxUs = 0;
 
-  int64_t MeanUs() const { return answered ? totalUs / answered : 0; }
+  int64_t MeanUs() const { return timed ? totalUs / timed : 0; }
 };
 
 class TSlaveStats {

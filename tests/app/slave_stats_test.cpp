@@ -165,3 +165,23 @@ TEST_F(SlaveStats, TheTableOpensWithItsShortcutAndCopiesAsText) {
   QTest::keyClick(form.get(), Qt::Key_T, Qt::ControlModifier);  // still the one window
   EXPECT_EQ(form->findChildren<QDialog*>(QStringLiteral("dlgStats")).size(), 1);
 }
+
+// An answer to a request whose write failed is counted but not timed: it must not pull the mean
+// down or hold the minimum at zero.
+TEST(SlaveStatsTimes, OnlyAnswersWithAKnownWriteEndAreTimed) {
+  using namespace std::chrono_literals;
+  TSlaveStats stats;
+  const TSlaveStats::Clock::time_point t0{};
+  stats.Sent(3);
+  stats.Answered(3, t0 + 1s);
+  for (const auto us : {4000us, 6000us}) {
+    stats.Sent(3);
+    stats.Written(t0);
+    stats.Answered(3, t0 + us);
+  }
+  const SlaveFigures& f = stats.Of(3);
+  EXPECT_EQ(std::tuple(f.answered, f.timed, f.lastUs, f.MeanUs(), f.minUs, f.maxUs),
+            std::tuple(int64_t(3), int64_t(2), int64_t(6000), int64_t(5000), int64_t(4000),
+                       int64_t(6000)));
+  EXPECT_EQ(TSlaveStats::Line(f), QStringLiteral("3 ok  0 lost  5.0 ms"));
+}
