@@ -11,11 +11,12 @@
 #include <QString>
 #include <QWidget>
 
-class QScrollArea;
-class QLabel;
-class QTimer;
 #include <array>
 #include <memory>
+
+class QLabel;
+class QScrollArea;
+class QTimer;
 
 namespace instruments {
 class TiIntegerOutput;

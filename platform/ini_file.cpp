@@ -219,13 +219,13 @@ void IniFile::UpdateFile() {
   if (pending_.empty()) return;
   if (const int err = detail::EnsureParentFolder(fileName_))
     Refuse(QStringLiteral("Cannot create the folder of %1: %2")
-               .arg(fileName_, QString::fromLocal8Bit(strerror(err))));
+               .arg(fileName_, detail::SystemWords(err)));
   detail::FileLock lock(fileName_ + QStringLiteral(".lock"));
   if (lock.Errno() == EBUSY)
     Refuse(QStringLiteral("Another copy of the program holds %1").arg(fileName_));
   if (!lock.Locked())
     Refuse(QStringLiteral("Cannot lock %1: %2")
-               .arg(fileName_, QString::fromLocal8Bit(strerror(lock.Errno()))));
+               .arg(fileName_, detail::SystemWords(lock.Errno())));
   // The file as it is now, which another program may have changed since we read it. One we
   // cannot read is left alone rather than replaced by our few keys.
   detail::FileReadResult read = detail::ReadStoreFile(fileName_);

@@ -19,10 +19,6 @@ QByteArray Native(const QString& path) {
   return QFile::encodeName(path);
 }
 
-QString SystemWords(int err) {
-  return QString::fromLocal8Bit(strerror(err));
-}
-
 int WriteAll(int fd, const QByteArray& data) {
   const char* p = data.constData();
   qint64 left = data.size();
@@ -39,6 +35,10 @@ int WriteAll(int fd, const QByteArray& data) {
 }
 
 }  // namespace
+
+QString SystemWords(int err) {
+  return QString::fromLocal8Bit(strerror(err));
+}
 
 FileLock::FileLock(const QString& lockPath, int timeoutMs) {
   const int fd = ::open(Native(lockPath).constData(),

@@ -37,6 +37,9 @@ struct FileReadResult {
   QString errorText;  // for kFailed: why, without the file's name ("Permission denied")
 };
 
+// The system's words for an errno value ("Permission denied").
+QString SystemWords(int err);
+
 FileReadResult ReadStoreFile(const QString& path, qint64 maxSize = kMaxStoreFileSize);
 
 // Creates the folder that holds path when missing. Returns 0 or the errno value of the step

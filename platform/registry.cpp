@@ -77,10 +77,6 @@ uint32_t FileProblem(uint32_t error, const char* sentence, const QString& path,
   return error;
 }
 
-QString SystemWords(int err) {
-  return QString::fromLocal8Bit(strerror(err));
-}
-
 bool SameName(const QString& a, const QString& b) {
   return a.compare(b, Qt::CaseInsensitive) == 0;
 }
@@ -193,7 +189,8 @@ uint32_t LockProblem(const QString& file, int err) {
     return FileProblem(ERROR_ACCESS_DENIED,
                        "Another copy of the program holds the settings file %1: %2.", file,
                        QStringLiteral("it has not let go of %1 within a second").arg(LockPath(file)));
-  const QString why = err == EINVAL ? QStringLiteral("it is not a plain file") : SystemWords(err);
+  const QString why =
+      err == EINVAL ? QStringLiteral("it is not a plain file") : detail::SystemWords(err);
   return FileProblem(Win32ErrorFromErrno(err),
                      "The lock file of the settings file %1 cannot be used: %2.", file,
                      LockPath(file) + QStringLiteral(": ") + why);
@@ -206,7 +203,7 @@ uint32_t WriteBack(const RegistryKey& key) {
   const QString file = RegistryFilePath();
   if (const int err = detail::EnsureParentFolder(file))
     return FileProblem(Win32ErrorFromErrno(err), "The folder %1 cannot be created: %2.",
-                       QFileInfo(file).absolutePath(), SystemWords(err));
+                       QFileInfo(file).absolutePath(), detail::SystemWords(err));
   const detail::FileLock lock(LockPath(file));
   if (!lock.Locked()) return LockProblem(file, lock.Errno());
   regfile::Document doc;
