@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -106,6 +107,11 @@ class TForm1 : public QWidget {
   void ComPortRxChar(QObject* Sender, int Count);
   void tmr1Timer(QObject* Sender);
 
+  // Called when the poll cycle has stopped (the port closed after a stop) and after each
+  // request it sends, with the number of requests since start; for a run without a window.
+  std::function<void()> OnPollingStopped;
+  std::function<void(int64_t sent)> OnRequestSent;
+
   // The newest lines the monitor keeps; older ones leave at the top. The monitor draws at most
   // ten times a second: at hundreds of lines a second, drawing each one costs a whole core.
   static constexpr int MonitorLineLimit = 100000;
@@ -128,6 +134,7 @@ class TForm1 : public QWidget {
   QWidget* ActiveControl() const;
   void ShowAnswer();
   void RequestSent(bool sent);
+  void PollingStopped();
   bool closing_ = false;
   bool shown_ = false;
   QScrollArea* client_ = nullptr;

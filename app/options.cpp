@@ -48,7 +48,11 @@ std::variant<Options, int> ReadOptions(int argc, char** argv) {
       QStringLiteral("exit-after-first-paint"),
       QStringLiteral("Print the time of the first painted window (microseconds since the "
                      "epoch) and exit."));
-  for (const auto& option : {help, version, counts, firstPaint}) parser.addOption(option);
+  const QCommandLineOption capture(
+      QStringLiteral("capture"),
+      QStringLiteral("Append every frame of the session, with its time, to <file>."),
+      QStringLiteral("file"));
+  for (const auto& option : {help, version, counts, firstPaint, capture}) parser.addOption(option);
   for (const QtOption& qt : kQtOptions) {
     QCommandLineOption option(QString::fromLatin1(qt.name), QString());
     if (qt.takesValue) option.setValueName(QStringLiteral("value"));
@@ -82,6 +86,7 @@ std::variant<Options, int> ReadOptions(int argc, char** argv) {
   Options options;
   if (parser.isSet(counts)) options.countsFile = parser.value(counts);
   options.exitAfterFirstPaint = parser.isSet(firstPaint);
+  if (parser.isSet(capture)) options.captureFile = parser.value(capture);
   return options;
 }
 

@@ -11,6 +11,7 @@ namespace app {
 struct Options {
   std::optional<QString> countsFile;  // --counts FILE: the Tx and Er counts go there at exit
   bool exitAfterFirstPaint = false;   // --exit-after-first-paint
+  std::optional<QString> captureFile;  // --capture FILE: every frame of the session goes there
 };
 
 // Reads argv. Gives the options, or the exit status when the program is done already: 0 after

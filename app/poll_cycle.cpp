@@ -103,6 +103,7 @@ void TForm1::tmr1Timer(QObject*) {
   if (!Polling) {
     ComPort->SetConnected(false);
     tmr1->SetEnabled(false);
+    PollingStopped();
     return;
   }
   // With the line gone nothing is sent until it is back (line_watch.h).
@@ -120,6 +121,7 @@ void TForm1::tmr1Timer(QObject*) {
   AppendMonitorLine(QStringLiteral("Tx-"), TxFrame, 8);
   IncrementPanel(1);
   stats_.Sent(TxFrame[0]);
+  if (OnRequestSent) OnRequestSent(stat1->PanelText(1).toLongLong());
   RxLength = 0;
   AnswerNoted = false;
   try {
@@ -185,6 +187,10 @@ void TForm1::ComPortRxChar(QObject*, int Count) {
   if (RxFrame[1] == 6) AnswerState = 6;
   if (const int pause = PauseFor(ComPort->BaudRate()); pause > 0) tmr1->SetInterval(pause);
   if (RxFrame[1] == 3) ShowAnswer();
+}
+
+void TForm1::PollingStopped() {
+  if (OnPollingStopped) OnPollingStopped();
 }
 
 void TForm1::ShowAnswer() {
