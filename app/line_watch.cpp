@@ -46,16 +46,19 @@ void TLineWatch::Announce() {
   lost_ = true;
   const QString port = form_.ComPort->Port();
   form_.stat1->SetPanelText(4, port + QStringLiteral(" | 串口已断开，等待重新连接"));
-  form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0,
-                          QStringLiteral(" 串口已断开：%1，等待重新连接").arg(port));
+  Note(QStringLiteral(" 串口已断开：%1，等待重新连接").arg(port));
 }
 
 void TLineWatch::Resume() {
   lost_ = false;
   const QString port = form_.ComPort->Port();
   form_.stat1->SetPanelText(4, port + QStringLiteral(" | "));
-  form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0,
-                          QStringLiteral(" 串口已恢复：%1，继续轮询").arg(port));
+  Note(QStringLiteral(" 串口已恢复：%1，继续轮询").arg(port));
+}
+
+void TLineWatch::Note(const QString& text) {
+  form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0, text);
+  if (form_.OnLineNote) form_.OnLineNote(text.trimmed());
 }
 
 void TLineWatch::Close() {

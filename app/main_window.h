@@ -111,6 +111,8 @@ class TForm1 : public QWidget {
   // request it sends, with the number of requests since start; for a run without a window.
   std::function<void()> OnPollingStopped;
   std::function<void(int64_t sent)> OnRequestSent;
+  // Called with what the monitor says when the line goes and when it is back.
+  std::function<void(const QString& text)> OnLineNote;
 
   // The newest lines the monitor keeps; older ones leave at the top. The monitor draws at most
   // ten times a second: at hundreds of lines a second, drawing each one costs a whole core.
