@@ -5,6 +5,8 @@
 
 #include <QMetaObject>
 
+#include "platform/serial_device.h"
+
 namespace app {
 
 void TLineWatch::LineLost() {
@@ -71,6 +73,8 @@ void TLineWatch::Close() {
 
 // Any failure here only means the line is not back yet.
 bool TLineWatch::Reopen() {
+  // A network line connects in the background first: a tick must not wait seconds for it.
+  if (!platform::PortReadyToReopen(form_.ComPort->Port().toStdString())) return false;
   try {
     form_.ComPort->OpenPort();
   } catch (...) {

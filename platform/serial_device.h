@@ -154,6 +154,12 @@ SerialDevice& InvalidSerialDevice();
 // The real device on this machine.
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& portName);
 
+// Whether a port whose line went away may be opened again now without keeping the caller
+// waiting. A serial device opens or fails at once: always true. A network line ("tcp://...")
+// may take seconds to connect, so the connect runs in the background: true once it has
+// succeeded; the connection is then kept a short while for the next open of that name.
+bool PortReadyToReopen(const std::string& portName);
+
 // The device path a port name stands for: "COM<n>" is /dev/ttyS<n-1>, a name starting with '/'
 // is a path, any other plain name is looked up in /dev/. Empty when the name can be no device.
 std::string SerialDevicePath(const std::string& portName);

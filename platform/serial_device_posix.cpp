@@ -4,6 +4,7 @@
 // that could not complete at once. Every member runs under one lock.
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "platform/serial_device.h"
 #include "platform/serial_device_posix_detail.h"
+#include "platform/tcp_line.h"
 #include "platform/termios2_linux.h"
 
 namespace platform {
@@ -33,10 +35,13 @@ bool Fail(uint32_t error) {
 
 }  // namespace
 
-PosixSerialDevice::PosixSerialDevice(int fd, int wakeFd)
-    : fd_(fd), wakeFd_(wakeFd), dcb_(DcbFromDevice(fd)) {
-  modemSupported_ = ReadModemStatus(fd_, modem_);
-  countersSupported_ = ReadLineCounters(fd_, counters_);
+PosixSerialDevice::PosixSerialDevice(int fd, int wakeFd, LineKind kind)
+    : fd_(fd),
+      wakeFd_(wakeFd),
+      kind_(kind),
+      dcb_(kind == LineKind::Terminal ? DcbFromDevice(fd) : SocketDcb()) {
+  modemSupported_ = Terminal() && ReadModemStatus(fd_, modem_);
+  countersSupported_ = Terminal() && ReadLineCounters(fd_, counters_);
   flowHold_ = HardwareHandshake(dcb_) || (dcb_.Flags & dcb_InX);
   worker_ = std::thread([this] { Run(); });
 }
@@ -55,7 +60,10 @@ PosixSerialDevice::~PosixSerialDevice() {
     AbortWrites(ERROR_OPERATION_ABORTED);
     if (rtsToggle_) SetRtsToggle(fd_, false);
   }
-  CloseSerialLine(fd_);
+  if (Terminal())
+    CloseSerialLine(fd_);
+  else
+    close(fd_);
   close(wakeFd_);
 }
 
@@ -70,12 +78,15 @@ bool PosixSerialDevice::SetupComm(uint32_t inQueue, uint32_t /*outQueue*/) {
 bool PosixSerialDevice::SetCommState(const DCB& dcb) {
   if (!ValidState(dcb)) return Fail(ERROR_INVALID_PARAMETER);
   std::lock_guard<std::mutex> lock(m_);
-  if (!ApplyLineFormat(fd_, FormatFromDcb(dcb))) return Fail(Win32ErrorFromErrno(errno));
-  ApplyControlLines(dcb);
+  if (Terminal()) {
+    if (!ApplyLineFormat(fd_, FormatFromDcb(dcb))) return Fail(Win32ErrorFromErrno(errno));
+    ApplyControlLines(dcb);
+    // Only a terminal marks the bytes that came with a parity error.
+    marks_.Configure(dcb.Flags & dcb_ParityCheck, dcb.Flags & dcb_ErrorChar,
+                     static_cast<uint8_t>(dcb.ErrorChar));
+  }
   dcb_ = dcb;
   core_.SetFilters(dcb.Flags & dcb_Null, static_cast<uint8_t>(dcb.EvtChar));
-  marks_.Configure(dcb.Flags & dcb_ParityCheck, dcb.Flags & dcb_ErrorChar,
-                   static_cast<uint8_t>(dcb.ErrorChar));
   flowHold_ = HardwareHandshake(dcb) || (dcb.Flags & dcb_InX);
   Wake();
   return true;
@@ -238,7 +249,8 @@ bool PosixSerialDevice::ClearCommError(uint32_t* errors, COMSTAT* stat) {
   if (errors) *errors = pending;
   if (stat) {
     uint32_t outQueue = 0;
-    if (!core_.HungUp()) ReadOutputQueue(fd_, outQueue);
+    // What the kernel took counts as sent on a socket (its queue holds unacknowledged bytes).
+    if (Terminal() && !core_.HungUp()) ReadOutputQueue(fd_, outQueue);
     for (const WriteOp& w : writes_) outQueue += static_cast<uint32_t>(w.rest.size() - w.offset);
     stat->cbInQue = core_.Queued();
     stat->cbOutQue = outQueue;
@@ -262,7 +274,8 @@ bool PosixSerialDevice::PurgeComm(uint32_t flags) {
   std::lock_guard<std::mutex> lock(m_);
   if (flags & PURGE_TXABORT) AbortWrites(ERROR_OPERATION_ABORTED);
   if (flags & PURGE_RXABORT) core_.AbortReads(ERROR_OPERATION_ABORTED);
-  if (!core_.HungUp()) FlushLine(fd_, flags & PURGE_RXCLEAR, flags & PURGE_TXCLEAR);
+  // A socket's buffers are the network's: what is in them is still on its way.
+  if (Terminal() && !core_.HungUp()) FlushLine(fd_, flags & PURGE_RXCLEAR, flags & PURGE_TXCLEAR);
   if (flags & PURGE_RXCLEAR) {
     core_.ClearQueue();
     marks_.Reset();
@@ -386,8 +399,9 @@ void PosixSerialDevice::DrainInput(Clock::time_point now) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) break;
     // End of file on a terminal means a hang-up, unless somebody else has set the line to
-    // return at once with nothing (VMIN 0); only the poll state tells the two apart.
-    if (n == 0 && !LineHungUp()) break;
+    // return at once with nothing (VMIN 0); only the poll state tells the two apart. On a
+    // socket it is the far end closing.
+    if (n == 0 && Terminal() && !LineHungUp()) break;
     HangUp();
   }
   if (received) CheckCounters();
@@ -403,7 +417,9 @@ uint32_t PosixSerialDevice::WriteNow(const uint8_t* data, size_t size, uint32_t&
   size_t done = 0;
   error = ERROR_SUCCESS;
   while (done < size) {
-    const ssize_t n = write(fd_, data + done, size - done);
+    // A socket whose far end has gone must fail the write, not kill us with SIGPIPE.
+    const ssize_t n = Terminal() ? write(fd_, data + done, size - done)
+                                 : send(fd_, data + done, size - done, MSG_NOSIGNAL);
     if (n > 0) {
       done += static_cast<size_t>(n);
       continue;
@@ -411,7 +427,7 @@ uint32_t PosixSerialDevice::WriteNow(const uint8_t* data, size_t size, uint32_t&
     if (n < 0 && errno == EINTR) continue;
     if (n == 0 || errno == EAGAIN) break;
     const int err = errno;
-    if (err == EIO || err == ENXIO || err == ENODEV || err == EPIPE) {
+    if (err == EIO || err == ENXIO || err == ENODEV || err == EPIPE || !Terminal()) {
       HangUp();
       error = ERROR_GEN_FAILURE;
     } else {
@@ -464,7 +480,7 @@ void PosixSerialDevice::WatchTxEmpty(Clock::time_point now) {
 void PosixSerialDevice::CheckTxEmpty(Clock::time_point now) {
   if (!txWatch_ || !writes_.empty() || now < txCheckAt_) return;
   uint32_t queued = 0;
-  if (!ReadOutputQueue(fd_, queued) || queued == 0) {
+  if (!Terminal() || !ReadOutputQueue(fd_, queued) || queued == 0) {
     txWatch_ = false;
     core_.Raise(EV_TXEMPTY);
     return;
@@ -510,7 +526,41 @@ void PosixSerialDevice::CheckCounters() {
 
 }  // namespace detail
 
+namespace {
+
+std::unique_ptr<SerialDevice> RunDevice(int fd, detail::LineKind kind) {
+  auto closeLine = [fd, kind] {
+    if (kind == detail::LineKind::Terminal)
+      detail::CloseSerialLine(fd);
+    else
+      close(fd);
+  };
+  const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd < 0) {
+    const uint32_t error = Win32ErrorFromErrno(errno);
+    closeLine();
+    SetLastError(error);
+    return nullptr;
+  }
+  try {
+    return std::make_unique<detail::PosixSerialDevice>(fd, wakeFd, kind);
+  } catch (const std::exception&) {
+    // No memory or no thread: a failed open like any other, never an exception.
+    closeLine();
+    close(wakeFd);
+    SetLastError(ERROR_GEN_FAILURE);
+    return nullptr;
+  }
+}
+
+}  // namespace
+
 std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& portName) {
+  if (IsTcpPortName(portName)) {
+    const int fd = TakeTcpLine(portName);
+    if (fd < 0) return nullptr;
+    return RunDevice(fd, detail::LineKind::Socket);
+  }
   detail::OpenFailure failure;
   const int fd = detail::OpenSerialLine(portName, failure);
   if (fd < 0) {
@@ -518,22 +568,7 @@ std::unique_ptr<SerialDevice> OpenSerialDevice(const std::string& portName) {
     SetLastErrorReason(detail::OpenFailureReason(portName, failure));
     return nullptr;
   }
-  const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd < 0) {
-    const uint32_t error = Win32ErrorFromErrno(errno);
-    detail::CloseSerialLine(fd);
-    SetLastError(error);
-    return nullptr;
-  }
-  try {
-    return std::make_unique<detail::PosixSerialDevice>(fd, wakeFd);
-  } catch (const std::exception&) {
-    // No memory or no thread: a failed open like any other, never an exception.
-    detail::CloseSerialLine(fd);
-    close(wakeFd);
-    SetLastError(ERROR_GEN_FAILURE);
-    return nullptr;
-  }
+  return RunDevice(fd, detail::LineKind::Terminal);
 }
 
 }  // namespace platform

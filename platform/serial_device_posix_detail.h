@@ -98,10 +98,27 @@ inline DCB DcbFromDevice(int fd) {
   return dcb;
 }
 
-// The device on an open terminal; it owns both descriptors and its worker thread.
+// What the descriptor is. A socket to a device server carries the bytes only: its line
+// settings are kept but go nowhere, it has no modem lines or error counters, and the far end
+// closing it is the hang-up.
+enum class LineKind { Terminal, Socket };
+
+// What GetCommState reports on a socket before any SetCommState: the usual 9600 8N1.
+inline DCB SocketDcb() {
+  DCB dcb;
+  dcb.DCBlength = 28;
+  dcb.BaudRate = 9600;
+  dcb.Flags = dcb_Binary;
+  dcb.ByteSize = 8;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  return dcb;
+}
+
+// The device on an open terminal or socket; it owns both descriptors and its worker thread.
 class PosixSerialDevice final : public SerialDevice {
  public:
-  PosixSerialDevice(int fd, int wakeFd);
+  PosixSerialDevice(int fd, int wakeFd, LineKind kind = LineKind::Terminal);
   ~PosixSerialDevice() override;
 
   bool SetupComm(uint32_t inQueue, uint32_t outQueue) override;
@@ -153,8 +170,11 @@ class PosixSerialDevice final : public SerialDevice {
   void HangUp();
   void Wake();
 
+  bool Terminal() const { return kind_ == LineKind::Terminal; }
+
   const int fd_;
   const int wakeFd_;
+  const LineKind kind_;
   std::mutex m_;
   CommCore core_;
   DCB dcb_;

@@ -5,16 +5,16 @@
 #include <atomic>
 #include <thread>
 
-#include "tests/platform/pty_pair.h"
+#include "tests/platform/far_end.h"
 
 namespace platform {
 namespace {
 
 using namespace testing;
 
-class SerialEvents : public ::testing::Test {
+class SerialEvents : public ::testing::TestWithParam<FarEnd::Kind> {
  protected:
-  void SetUp() override { ASSERT_TRUE(device_ = OpenConfigured(pty_.SlavePath())); }
+  void SetUp() override { ASSERT_TRUE(device_ = OpenConfigured(far_->PortName())); }
   // A wait that must stay pending.
   void StartWait(uint32_t& mask, Overlapped& op) {
     ASSERT_FALSE(device_->WaitCommEvent(&mask, &op.ov));
@@ -35,11 +35,11 @@ class SerialEvents : public ::testing::Test {
     return mask;
   }
 
-  PtyPair pty_;
+  std::unique_ptr<FarEnd> far_ = MakeFarEnd(GetParam());
   std::unique_ptr<SerialDevice> device_;
 };
 
-TEST_F(SerialEvents, ArrivingBytesRaiseRxCharAndTheEventChar) {
+TEST_P(SerialEvents, ArrivingBytesRaiseRxCharAndTheEventChar) {
   DCB dcb;
   ASSERT_TRUE(device_->GetCommState(dcb));
   dcb.EvtChar = '\n';
@@ -48,17 +48,17 @@ TEST_F(SerialEvents, ArrivingBytesRaiseRxCharAndTheEventChar) {
   uint32_t mask = 0;
   Overlapped op;
   StartWait(mask, op);
-  pty_.Send("ab");
+  far_->Send("ab");
   ASSERT_TRUE(op.Signalled(2s));
   EXPECT_EQ(mask, EV_RXCHAR);
-  pty_.Send("c\n");
+  far_->Send("c\n");
   uint32_t seen = 0;
   EXPECT_TRUE(WaitFor([&] { return (seen |= NextEvents(500ms)) == (EV_RXCHAR | EV_RXFLAG); }, 3s));
 }
 
-TEST_F(SerialEvents, EventsBeforeTheWaitCompleteItAtOnceAndOnlyOnce) {
+TEST_P(SerialEvents, EventsBeforeTheWaitCompleteItAtOnceAndOnlyOnce) {
   ASSERT_TRUE(device_->SetCommMask(EV_RXCHAR));
-  pty_.Send("x");
+  far_->Send("x");
   ASSERT_TRUE(WaitFor([&] { return Queued(*device_) == 1; }, 2s));
   uint32_t mask = 0;
   Overlapped op;
@@ -70,32 +70,32 @@ TEST_F(SerialEvents, EventsBeforeTheWaitCompleteItAtOnceAndOnlyOnce) {
   ASSERT_TRUE(device_->SetCommMask(0));
 }
 
-TEST_F(SerialEvents, UnmaskedEventsAreForgottenAndTxEmptyFollowsAWrite) {
+TEST_P(SerialEvents, UnmaskedEventsAreForgottenAndTxEmptyFollowsAWrite) {
   ASSERT_TRUE(device_->SetCommMask(EV_TXEMPTY));
   uint32_t mask = 0;
   Overlapped op, write;
   StartWait(mask, op);
-  pty_.Send("ignored");
+  far_->Send("ignored");
   EXPECT_FALSE(op.Signalled(150ms));
   ASSERT_TRUE(device_->WriteFile("go", 2, nullptr, &write.ov));
   ASSERT_TRUE(op.Signalled(2s));
   EXPECT_EQ(mask, EV_TXEMPTY);
 }
 
-TEST_F(SerialEvents, NearlyFullQueueRaisesRx80Full) {
+TEST_P(SerialEvents, NearlyFullQueueRaisesRx80Full) {
   ASSERT_TRUE(device_->SetupComm(10, 10));
   ASSERT_TRUE(device_->SetCommMask(EV_RX80FULL));
   uint32_t mask = 0;
   Overlapped op;
   StartWait(mask, op);
-  pty_.Send("1234567");
+  far_->Send("1234567");
   EXPECT_FALSE(op.Signalled(150ms));
-  pty_.Send("8");
+  far_->Send("8");
   ASSERT_TRUE(op.Signalled(2s));
   EXPECT_EQ(mask, EV_RX80FULL);
 }
 
-TEST_F(SerialEvents, SetCommMaskEndsAPendingWaitWithNoEvents) {
+TEST_P(SerialEvents, SetCommMaskEndsAPendingWaitWithNoEvents) {
   ASSERT_TRUE(device_->SetCommMask(EV_RXCHAR));
   uint32_t mask = 0xDEAD, secondMask = 0;
   Overlapped op, second;
@@ -109,18 +109,18 @@ TEST_F(SerialEvents, SetCommMaskEndsAPendingWaitWithNoEvents) {
   EXPECT_EQ(mask, 0u);
 }
 
-TEST(SerialClose, CompletesEveryPendingOperation) {
-  PtyPair pty;
-  auto device = OpenConfigured(pty.SlavePath());
+TEST_P(SerialEvents, ClosingCompletesEveryPendingOperation) {
+  auto device = std::move(device_);
   ASSERT_TRUE(device && device->SetCommMask(EV_RXCHAR));
   ASSERT_TRUE(device->SetCommTimeouts({0, 0, 0, 0, 0}));
   Overlapped wait, read, write;
   uint32_t mask = 0;
   char buffer[8];
-  const std::string big(1 << 20, 'b');
+  const std::string big(far_->Unreadable(), 'b');
   ASSERT_FALSE(device->WaitCommEvent(&mask, &wait.ov));
   ASSERT_FALSE(device->ReadFile(buffer, sizeof buffer, nullptr, &read.ov));
-  ASSERT_FALSE(device->WriteFile(big.data(), 1 << 20, nullptr, &write.ov));
+  ASSERT_FALSE(
+      device->WriteFile(big.data(), static_cast<uint32_t>(big.size()), nullptr, &write.ov));
   device.reset();
   for (Overlapped* op : {&wait, &read, &write}) {
     EXPECT_TRUE(op->event.IsSet());
@@ -128,10 +128,10 @@ TEST(SerialClose, CompletesEveryPendingOperation) {
   }
 }
 
-TEST_F(SerialEvents, AHungUpLineKeepsWhatCameThenFailsAndStaysQuiet) {
+TEST_P(SerialEvents, AHungUpLineKeepsWhatCameThenFailsAndStaysQuiet) {
   ASSERT_TRUE(device_->SetCommMask(EV_RXCHAR | EV_ERR));
   ASSERT_TRUE(device_->SetCommTimeouts({0, 0, 0, 0, 0}));
-  pty_.Send("lastbyte");
+  far_->Send("lastbyte");
   ASSERT_TRUE(WaitFor([&] { return Queued(*device_) == 8; }, 2s));
   ASSERT_EQ(NextEvents(1s), EV_RXCHAR);
   char buffer[16] = {};
@@ -141,7 +141,7 @@ TEST_F(SerialEvents, AHungUpLineKeepsWhatCameThenFailsAndStaysQuiet) {
   ASSERT_FALSE(device_->ReadFile(buffer, 16, nullptr, &op.ov)) << "waits for 16 bytes";
 
   EXPECT_FALSE(device_->LineGone());
-  pty_.CloseMaster();
+  far_->Close();
   ASSERT_TRUE(op.Signalled(2s));
   EXPECT_TRUE(device_->GetOverlappedResult(&op.ov, &read, false)) << "it got the queued bytes";
   EXPECT_EQ(std::string(buffer, read), "byte");
@@ -171,7 +171,7 @@ TEST_F(SerialEvents, AHungUpLineKeepsWhatCameThenFailsAndStaysQuiet) {
 }
 
 // The port's way of working: an event thread waits and reads while another thread writes.
-TEST_F(SerialEvents, EventThreadAndWriterShareTheDevice) {
+TEST_P(SerialEvents, EventThreadAndWriterShareTheDevice) {
   ASSERT_TRUE(device_->SetupComm(1 << 20, 1 << 20));
   ASSERT_TRUE(device_->SetCommMask(EV_RXCHAR | EV_TXEMPTY));
   std::string sent(100000, '\0'), received;
@@ -195,15 +195,19 @@ TEST_F(SerialEvents, EventThreadAndWriterShareTheDevice) {
     Overlapped op;
     for (int i = 0; i < 200; ++i) device_->WriteFile("frame", 5, nullptr, &op.ov);
   });
-  for (size_t at = 0; at < sent.size(); at += 1000) pty_.Send(sent.substr(at, 1000));
+  for (size_t at = 0; at < sent.size(); at += 1000) far_->Send(sent.substr(at, 1000));
   writer.join();
-  EXPECT_EQ(pty_.Receive(1000, 5s).size(), 1000u);
+  EXPECT_EQ(far_->Receive(1000, 5s).size(), 1000u);
   EXPECT_TRUE(WaitFor([&] { return done.load(); }, 10s));
   stop.Set();
   ASSERT_TRUE(device_->SetCommMask(0));
   events.join();
   EXPECT_TRUE(received == sent);
 }
+
+INSTANTIATE_TEST_SUITE_P(Lines, SerialEvents,
+                         ::testing::Values(FarEnd::Kind::Pty, FarEnd::Kind::Tcp),
+                         [](const auto& line) { return KindName(line.param); });
 
 }  // namespace
 }  // namespace platform

@@ -1,0 +1,208 @@
+// A serial line behind a device server: its names, why a connect failed, what a socket does
+// with the serial calls that have no meaning on it, and connecting again in the background.
+// What it shares with a terminal is in serial_events_test and serial_transfer_test.
+#include "platform/tcp_line.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "tests/platform/far_end.h"
+
+namespace platform {
+namespace {
+
+using namespace testing;
+
+TEST(TcpPortName, HostAndPort) {
+  struct Case {
+    const char* name;
+    const char* host;  // null: not a network name we accept
+    uint16_t port;
+  };
+  const Case cases[] = {
+      {"tcp://127.0.0.1:502", "127.0.0.1", 502},
+      {"TCP://gateway.local:4001", "gateway.local", 4001},
+      {"tcp://moxa-1_a:65535", "moxa-1_a", 65535},
+      {"tcp://[::1]:1", "::1", 1},
+      {"tcp://[fe80::1%eth0]:502", "fe80::1%eth0", 502},
+      {"tcp://[::ffff:10.0.0.1]:502", "::ffff:10.0.0.1", 502},
+      {"tcp://", nullptr, 0},
+      {"tcp://host", nullptr, 0},
+      {"tcp://host:", nullptr, 0},
+      {"tcp://:502", nullptr, 0},
+      {"tcp://host:0", nullptr, 0},
+      {"tcp://host:65536", nullptr, 0},
+      {"tcp://host:5o2", nullptr, 0},
+      {"tcp://host:+502", nullptr, 0},
+      {"tcp://host:502/", nullptr, 0},
+      {"tcp://::1:502", nullptr, 0},  // an IPv6 address needs its brackets
+      {"tcp://[::1]502", nullptr, 0},
+      {"tcp://[::1:502", nullptr, 0},
+      {"tcp://[]:502", nullptr, 0},
+      {"tcp://[host]:502", nullptr, 0},  // brackets are for addresses
+      {"tcp://a b:502", nullptr, 0},
+      {"tcp://a/b:502", nullptr, 0},
+      {"udp://host:502", nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    TcpAddress address;
+    EXPECT_EQ(ParseTcpPortName(c.name, address), c.host != nullptr) << c.name;
+    if (!c.host) continue;
+    EXPECT_EQ(address.host, c.host) << c.name;
+    EXPECT_EQ(address.port, c.port) << c.name;
+  }
+  TcpAddress address;
+  EXPECT_FALSE(ParseTcpPortName(std::string("tcp://h\0st:502", 14), address));
+}
+
+// A port nobody listens on: bound once by us, then let go.
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+// A listener whose backlog is full: the next connect is never answered.
+struct Unanswering {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  int blocker = socket(AF_INET, SOCK_STREAM, 0);
+  std::string name;
+  Unanswering() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(listener, reinterpret_cast<sockaddr*>(&address), size);
+    listen(listener, 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    connect(blocker, reinterpret_cast<sockaddr*>(&address), size);
+    name = "tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  }
+  ~Unanswering() {
+    close(blocker);
+    close(listener);
+  }
+};
+
+struct Opened {
+  uint32_t error = 0;
+  std::string reason;
+  std::chrono::milliseconds took{};
+};
+
+Opened Open(const std::string& name) {
+  SetLastError(0);
+  const auto start = Clock::now();
+  auto device = OpenSerialDevice(name);
+  Opened result{GetLastError(), GetLastErrorReason(),
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)};
+  EXPECT_FALSE(device) << name;
+  return result;
+}
+
+TEST(TcpOpen, EachFailureSaysWhy) {
+  const std::string refused = "tcp://127.0.0.1:" + std::to_string(FreePort());
+  Opened got = Open(refused);
+  EXPECT_EQ(got.error, WSAECONNREFUSED);
+  EXPECT_NE(got.reason.find(refused.substr(6) + " 拒绝连接"), std::string::npos) << got.reason;
+  EXPECT_LT(got.took, 500ms);
+
+  got = Open("tcp://gateway:port");
+  EXPECT_EQ(got.error, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(
+      got.reason.rfind("“tcp://gateway:port”不是网络端口名称。\n网络端口写作 tcp://主机:端口", 0),
+      0u)
+      << got.reason;
+
+  got = Open("tcp://no-such-host.invalid:502");
+  if (got.error == WSAETIMEDOUT) GTEST_SKIP() << "no resolver answers on this machine";
+  EXPECT_EQ(got.error, WSAHOST_NOT_FOUND);
+  EXPECT_EQ(got.reason.rfind("找不到主机 no-such-host.invalid（", 0), 0u) << got.reason;
+}
+
+TEST(TcpOpen, AServerThatNeverAnswersTimesOut) {
+  Unanswering server;
+  detail::TcpFailure failure;
+  const auto start = Clock::now();
+  EXPECT_EQ(detail::OpenTcpLine(server.name, 300ms, failure), -1);
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, 290ms);
+  EXPECT_LT(took, 1s);
+  EXPECT_EQ(failure.kind, detail::TcpFailure::Kind::TimedOut);
+  EXPECT_EQ(failure.error, WSAETIMEDOUT);
+  EXPECT_EQ(detail::TcpFailureReason(server.name, failure)
+                .rfind("连接 " + server.name.substr(6) + " 超时（3 秒内没有应答）", 0),
+            0u);
+  failure.address = {"fe80::1", 502};
+  failure.kind = detail::TcpFailure::Kind::NoRoute;
+  failure.sysError = EHOSTUNREACH;
+  EXPECT_EQ(detail::TcpFailureReason("", failure).rfind("无法到达 [fe80::1]:502（系统：", 0), 0u);
+}
+
+TEST(TcpDevice, KeepsLineSettingsAndHasNoModemLines) {
+  TcpFarEnd far;
+  auto device = OpenSerialDevice(far.PortName());
+  ASSERT_TRUE(device);
+  DCB dcb;
+  ASSERT_TRUE(device->GetCommState(dcb));
+  EXPECT_EQ(dcb.BaudRate, 9600u);
+  EXPECT_EQ(dcb.ByteSize, 8);
+  dcb = LineDcb(115200, 7, 2, 2);
+  dcb.Flags |= dcb_OutxCtsFlow | 0x2000 | 0x0010;  // handshake asked for, DTR on
+  ASSERT_TRUE(device->SetCommState(dcb));
+  DCB back;
+  ASSERT_TRUE(device->GetCommState(back));
+  EXPECT_EQ(back, dcb);
+  dcb.BaudRate = 0;
+  EXPECT_FALSE(device->SetCommState(dcb)) << "a setting no line can have is still refused";
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  uint32_t modem = 0xFF;
+  ASSERT_TRUE(device->GetCommModemStatus(&modem));
+  EXPECT_EQ(modem, 0u);
+  // Nothing of it went down the line; a byte written does.
+  Overlapped op;
+  ASSERT_TRUE(device->WriteFile("\x01", 1, nullptr, &op.ov));
+  EXPECT_EQ(far.Receive(2, 300ms), "\x01");
+}
+
+TEST(TcpReconnect, ConnectsInTheBackgroundAndTheOpenTakesThatConnection) {
+  TcpFarEnd far;
+  const std::string name = far.PortName();
+  EXPECT_TRUE(WaitFor([&] { return PortReadyToReopen(name); }, 2s));
+  ASSERT_TRUE(far.Accept(0ms)) << "connected before the open";
+  auto device = OpenSerialDevice(name);
+  ASSERT_TRUE(device);
+  Overlapped op;
+  ASSERT_TRUE(device->WriteFile("ping", 4, nullptr, &op.ov));
+  EXPECT_EQ(far.Receive(4, 2s), "ping") << "on the connection made in the background";
+  TcpFarEnd second;  // nothing was left behind for the name
+  device.reset();
+  EXPECT_TRUE(far.ClosedByDevice(1s));
+}
+
+TEST(TcpReconnect, NeverKeepsTheCallerWaitingAndLetsAnUntakenConnectionGo) {
+  Unanswering silent;
+  const auto start = Clock::now();
+  EXPECT_FALSE(PortReadyToReopen(silent.name));
+  EXPECT_FALSE(PortReadyToReopen(silent.name)) << "still under way";
+  EXPECT_LT(Clock::now() - start, 200ms);
+  EXPECT_TRUE(PortReadyToReopen("/dev/ttyS0")) << "a serial port opens or fails at once";
+  EXPECT_FALSE(PortReadyToReopen("tcp://127.0.0.1:" + std::to_string(FreePort())));
+
+  TcpFarEnd far;
+  ASSERT_TRUE(WaitFor([&] { return PortReadyToReopen(far.PortName()); }, 2s));
+  const auto kept = Clock::now();
+  EXPECT_TRUE(far.ClosedByDevice(3s)) << "a cheap gateway serves one client: let it go";
+  EXPECT_GE(Clock::now() - kept, 1900ms);
+}
+
+}  // namespace
+}  // namespace platform
