@@ -1,15 +1,17 @@
 #include "sim_harness.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -92,8 +94,8 @@ Bytes WriteRequest(uint8_t address, uint16_t reg, uint16_t value) {
 }
 
 Bytes ReadAnswer(uint8_t address, uint16_t r0, uint16_t r1, uint16_t r2) {
-  return WithCrc({address, 0x03, 0x06, uint8_t(r0 >> 8), uint8_t(r0), uint8_t(r1 >> 8),
-                  uint8_t(r1), uint8_t(r2 >> 8), uint8_t(r2)});
+  return WithCrc({address, 0x03, 0x06, uint8_t(r0 >> 8), uint8_t(r0), uint8_t(r1 >> 8), uint8_t(r1),
+                  uint8_t(r2 >> 8), uint8_t(r2)});
 }
 
 uint16_t Register(const Bytes& answer, size_t r) {
@@ -127,13 +129,16 @@ TempDir::~TempDir() {
 
 SimProcess::SimProcess(const TempDir& dir, const std::vector<std::string>& args)
     : link_(dir.Path("ttyV0")), log_(dir.Path("sim.log")) {
-  std::vector<std::string> all{"--link", link_, "--log", log_};
+  const bool tcp = std::find(args.begin(), args.end(), "--tcp") != args.end();
+  std::vector<std::string> all{"--log", log_};
+  if (!tcp) all.insert(all.begin(), {"--link", link_});
   all.insert(all.end(), args.begin(), args.end());
   int err = -1;
   pid_ = Spawn(all, in_, out_, err);
   close(err);  // the tests that read it use RunToEnd
   ready_ = ReadLine(milliseconds(5000));
   if (ready_.rfind("ready ", 0) != 0) throw std::runtime_error("no ready line: " + ready_);
+  if (tcp) link_ = ready_.substr(6);
 }
 
 SimProcess::~SimProcess() {
@@ -212,6 +217,18 @@ int RunToEnd(const std::vector<std::string>& args, std::string& error_text) {
 }
 
 Master::Master(const std::string& path) {
+  constexpr char kLoopback[] = "tcp://127.0.0.1:";
+  if (path.rfind(kLoopback, 0) == 0) {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(std::stoi(path.substr(sizeof kLoopback - 1))));
+    if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+      throw std::runtime_error("cannot connect to " + path);
+    fcntl(fd_, F_SETFL, O_NONBLOCK);
+    return;
+  }
   fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) throw std::runtime_error("cannot open " + path);
   termios tio{};
@@ -220,7 +237,9 @@ Master::Master(const std::string& path) {
   tcsetattr(fd_, TCSANOW, &tio);
 }
 
-Master::~Master() { close(fd_); }
+Master::~Master() {
+  close(fd_);
+}
 
 void Master::Send(const Bytes& bytes) {
   if (write(fd_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
@@ -237,8 +256,15 @@ Bytes Master::Collect(size_t count, milliseconds quiet, milliseconds within) {
     uint8_t chunk[512];
     const ssize_t n = read(fd_, chunk, std::min(sizeof chunk, count - bytes.size()));
     if (n > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    if (n == 0) break;  // a network line whose far end closed
   }
   return bytes;
+}
+
+bool Master::Closed(milliseconds within) {
+  pollfd fd{fd_, POLLIN, 0};
+  uint8_t byte;
+  return poll(&fd, 1, static_cast<int>(within.count())) > 0 && read(fd_, &byte, 1) == 0;
 }
 
 void ExpectAnswer(Master& master, const Bytes& request, const Bytes& answer) {

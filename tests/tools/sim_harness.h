@@ -49,6 +49,7 @@ struct LogLine {
 class SimProcess {
  public:
   // Starts the simulator with --link and --log in `dir` plus `args`, and waits for "ready".
+  // With "--tcp" among `args` there is no link: Link() is the "tcp://" name it listens on.
   SimProcess(const TempDir& dir, const std::vector<std::string>& args);
   ~SimProcess();
   SimProcess(const SimProcess&) = delete;
@@ -81,12 +82,15 @@ int RunToEnd(const std::vector<std::string>& args, std::string& error_text);
 
 class Master {
  public:
+  // A path opens the pseudo-terminal; "tcp://127.0.0.1:PORT" connects to a --tcp simulator.
   explicit Master(const std::string& path);
   ~Master();
   Master(const Master&) = delete;
   Master& operator=(const Master&) = delete;
 
   void Send(const Bytes& bytes);
+  // Whether the simulator ends the connection within the time (a network line).
+  bool Closed(milliseconds within);
   // What arrives until `count` bytes are in or the time is up.
   Bytes Receive(size_t count, milliseconds within) { return Collect(count, within, within); }
   // What arrives until the line has been quiet for `quiet`.

@@ -70,6 +70,29 @@ TEST(SlaveSimLine, AMasterThatClosesAndReopensIsServedAgain) {
   EXPECT_THAT(sim.Log("DROP")[0].rest, MatchesRegex("([0-9A-F]{2} ){8}[0-9A-F]{2}"));
 }
 
+// As a serial device server offers the line: one master at a time, a second one let in and sent
+// away at once, and a dropped master served again when it comes back.
+TEST(SlaveSimLine, ANetworkLineServesOneMasterAndDropsItOnCommand) {
+  TempDir dir;
+  SimProcess sim(dir, {"--fixed", "--tcp", "0"});
+  EXPECT_THAT(sim.ReadyLine(), MatchesRegex("ready tcp://127\\.0\\.0\\.1:[0-9]+"));
+  Master first(sim.Link());
+  ExpectAnswer(first, ReadRequest(2), ReadAnswer(2, 101, 102, 103));
+  {
+    Master second(sim.Link());
+    EXPECT_TRUE(second.Closed(milliseconds(1000))) << "busy";
+  }
+  ExpectAnswer(first, ReadRequest(1), ReadAnswer(1, 1, 2, 3));
+  EXPECT_THAT(sim.Command("drop"), testing::ElementsAre("ok"));
+  EXPECT_TRUE(first.Closed(milliseconds(1000)));
+  EXPECT_THAT(sim.Command("drop"), testing::ElementsAre("error no network master to drop"));
+  Master again(sim.Link());
+  ExpectAnswer(again, ReadRequest(3), ReadAnswer(3, 201, 202, 203));
+  const auto line = sim.Log("LINE");
+  ASSERT_EQ(line.size(), 3u);
+  EXPECT_EQ(line[0].rest + "," + line[1].rest + "," + line[2].rest, "up,down,up");
+}
+
 // The answer's last byte leaves when request + answer + 3.5 characters would have crossed a
 // real line (at least 1.75 ms of gap above 19200 baud).
 void ExpectLineTime(long baud, double expected_ms) {
@@ -119,6 +142,8 @@ TEST(SlaveSimLine, BadOptionsAreRefusedWithAMessage) {
       {{"--link"}, "--link needs a value"},
       {{"--frobnicate"}, "unknown option: --frobnicate"},
       {{"--fault", "silent 42"}, "address not served: 42"},
+      {{"--tcp", "65536"}, "--tcp: not a port from 0 to 65535"},
+      {{"--tcp", "0", "--link", "x"}, "not both"},
   };
   for (const auto& [args, message] : cases) {
     std::string errors;

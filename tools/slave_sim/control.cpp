@@ -20,6 +20,7 @@ const char kCommandHelp[] =
     "  regs A V0,V1,...           pin registers 0.. to these values\n"
     "  garbage N | flood N        send N random bytes now, in one write\n"
     "  garbage-every MS N         send N random bytes every MS (0: off)\n"
+    "  drop                       close the master's connection (--tcp); it may connect again\n"
     "  clear | stats | help | quit\n";
 
 std::string Control::ServedAddresses(const std::string& text, std::set<int>& addresses) const {
@@ -56,6 +57,8 @@ std::string Control::Dispatch(const std::vector<std::string>& words, int64_t now
     out += simulator_.Stats();
   } else if (verb == "help") {
     out += kCommandHelp;
+  } else if (verb == "drop") {
+    if (!simulator_.Drop(now_us)) return "no network master to drop";
   } else if (verb == "quit") {
     quit_ = true;
   } else {

@@ -1,7 +1,10 @@
 #include "line.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -89,7 +92,7 @@ void PtyLine::RemoveLink() {
   if (LinkTarget(link_) == slave_path_) unlink(link_.c_str());
 }
 
-bool PtyLine::Up() const {
+bool PtyLine::Up() {
   pollfd probe{fd_, POLLIN, 0};
   return poll(&probe, 1, 0) >= 0 && !(probe.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
@@ -106,6 +109,80 @@ ssize_t PtyLine::Write(const uint8_t* data, size_t size) {
   const ssize_t n = write(fd_, data, size);
   if (n >= 0) return n;
   return errno == EAGAIN || errno == EINTR ? 0 : -1;
+}
+
+TcpLine::TcpLine(int port) {
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (listener_ < 0) Fail("cannot make a socket");
+  const int on = 1;
+  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  socklen_t size = sizeof address;
+  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0)
+    Fail("cannot listen on 127.0.0.1:" + std::to_string(port));
+  if (listen(listener_, 4) != 0 ||
+      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+    Fail("cannot listen on 127.0.0.1:" + std::to_string(port));
+  port_ = ntohs(address.sin_port);
+}
+
+TcpLine::~TcpLine() {
+  if (client_ >= 0) close(client_);
+  close(listener_);
+}
+
+std::string TcpLine::Describe() const {
+  return "tcp://127.0.0.1:" + std::to_string(port_);
+}
+
+bool TcpLine::Up() {
+  if (std::exchange(lost_, false)) return false;
+  for (;;) {
+    const int fd = accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) break;
+    if (client_ >= 0) {
+      close(fd);  // busy: one master at a time
+      continue;
+    }
+    // An answer must leave in one segment at once, as it would on the wire.
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    client_ = fd;
+  }
+  return client_ >= 0;
+}
+
+void TcpLine::Gone() {
+  if (client_ >= 0) close(client_);
+  client_ = -1;
+  lost_ = true;
+}
+
+bool TcpLine::Drop() {
+  if (client_ < 0) return false;
+  Gone();
+  return true;
+}
+
+ssize_t TcpLine::Read(uint8_t* buffer, size_t size) {
+  if (client_ < 0) return -1;
+  const ssize_t n = recv(client_, buffer, size, 0);
+  if (n > 0) return n;
+  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+  Gone();  // the master closed its end, or the connection broke
+  return -1;
+}
+
+ssize_t TcpLine::Write(const uint8_t* data, size_t size) {
+  if (client_ < 0) return -1;
+  const ssize_t n = send(client_, data, size, MSG_NOSIGNAL);
+  if (n >= 0) return n;
+  if (errno == EAGAIN || errno == EINTR) return 0;
+  Gone();
+  return -1;
 }
 
 }  // namespace slave_sim

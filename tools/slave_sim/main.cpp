@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 
 #include "control.h"
 #include "options.h"
@@ -88,13 +89,16 @@ timespec Timeout(const Simulator& simulator, int64_t now_us) {
   return {static_cast<time_t>(wait_us / 1'000'000), static_cast<long>(wait_us % 1'000'000) * 1000};
 }
 
-void Loop(Simulator& simulator, Control& control, PtyLine& line, int fifo_fd) {
+void Loop(Simulator& simulator, Control& control, Line& line, int fifo_fd) {
   LineReader readers[] = {LineReader(STDIN_FILENO), LineReader(fifo_fd)};
   bool open[] = {true, fifo_fd >= 0};
   while (!g_stop && !control.QuitRequested()) {
     int64_t now = NowUs();
     simulator.CheckLine(now);
-    pollfd fds[4] = {{g_wake[0], POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}};
+    // The listener of a network line, always: a master that comes is let in (or turned away)
+    // at once.
+    pollfd fds[5] = {
+        {g_wake[0], POLLIN, 0}, {-1, 0, 0}, {-1, 0, 0}, {-1, 0, 0}, {line.WatchFd(), POLLIN, 0}};
     if (simulator.LineUp())
       fds[1] = {line.Fd(), static_cast<short>(POLLIN | (simulator.WaitingForRoom() ? POLLOUT : 0)),
                 0};
@@ -130,18 +134,22 @@ int Run(const Options& options) {
   EventLog log;
   if (!options.log.empty() && !log.Open(options.log))
     throw std::runtime_error("cannot open the log " + options.log + ": " + std::strerror(errno));
-  PtyLine line(options.link);
+  std::unique_ptr<Line> line;
+  if (options.tcp >= 0)
+    line = std::make_unique<TcpLine>(options.tcp);
+  else
+    line = std::make_unique<PtyLine>(options.link);
   ControlFifo fifo(options.control);
-  Simulator simulator(line, log, options.simulator, NowUs());
+  Simulator simulator(*line, log, options.simulator, NowUs());
   Control control(simulator);
-  log.Write(NowUs(), Describe(options) + " line " + line.LinkPath() + " -> " + line.SlavePath());
+  log.Write(NowUs(), Describe(options) + " line " + line->Describe());
   for (const std::string& command : options.commands) {
     const std::string reply = control.Run(command, NowUs());
     if (reply.rfind("error ", 0) == 0 || reply.find("\nerror ") != std::string::npos)
       throw UsageError("--fault \"" + command + "\": " + reply.substr(reply.rfind("error ") + 6));
   }
-  Say("ready " + line.LinkPath() + " -> " + line.SlavePath() + "\n");
-  Loop(simulator, control, line, fifo.Fd());
+  Say("ready " + line->Describe() + "\n");
+  Loop(simulator, control, *line, fifo.Fd());
   log.Write(NowUs(), g_stop ? "STOP signal" : "STOP quit");
   return 0;
 }

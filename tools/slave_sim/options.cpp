@@ -10,9 +10,12 @@ namespace slave_sim {
 
 const char kUsage[] =
     "Usage: zt-modbus-slave-sim [OPTIONS]\n"
-    "Stands in for Modbus RTU slaves (functions 03 and 06) on a pseudo-terminal.\n"
+    "Stands in for Modbus RTU slaves (functions 03 and 06) on a pseudo-terminal, or behind\n"
+    "a TCP port as a serial device server would offer the line.\n"
     "\n"
     "  --link PATH      make PATH a symbolic link to the line's port end\n"
+    "  --tcp PORT       listen on 127.0.0.1:PORT instead (0: a free port), one master at a\n"
+    "                   time; the master opens tcp://127.0.0.1:PORT\n"
     "  --slaves SET     addresses served, e.g. 1-10 or 1,3,5 (default 1-10)\n"
     "  --baud N         answer when a real line at N baud could have (10 bits a byte,\n"
     "                   request + answer + 3.5 characters, at least 1.75 ms above 19200);\n"
@@ -25,7 +28,8 @@ const char kUsage[] =
     "  --seed N         seed of the random bytes of garbage and floods\n"
     "  --help           this text\n"
     "\n"
-    "Prints \"ready LINK -> PTY\" when the line is open, then answers control commands read\n"
+    "Prints \"ready LINK -> PTY\" (\"ready tcp://127.0.0.1:PORT\") when the line is open, then "
+    "answers control commands read\n"
     "from standard input (and the FIFO) with \"ok\" or \"error ...\". Live registers: 0 counts\n"
     "the slave's answers, 1 the seconds since start (0..999), 2 is 100*address + the second of\n"
     "the minute, r>=3 holds r. Written or pinned registers keep their value.\n"
@@ -53,6 +57,11 @@ Options ParseOptions(int argc, char** argv) {
     } else if (option == "--link") {
       options.link = Value(argc, argv, i);
       if (options.link.empty()) throw UsageError("--link needs a path");
+    } else if (option == "--tcp") {
+      const std::string text = Value(argc, argv, i);
+      const auto port = ParseInt(text, 0, 65535);
+      if (!port) throw UsageError("--tcp: not a port from 0 to 65535: " + text);
+      options.tcp = static_cast<int>(*port);
     } else if (option == "--log") {
       options.log = Value(argc, argv, i);
     } else if (option == "--control") {
@@ -78,6 +87,8 @@ Options ParseOptions(int argc, char** argv) {
       throw UsageError("unknown option: " + option);
     }
   }
+  if (options.tcp >= 0 && !options.link.empty())
+    throw UsageError("--link and --tcp: the line is a pseudo-terminal or a TCP port, not both");
   return options;
 }
 

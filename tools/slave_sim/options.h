@@ -12,6 +12,7 @@ namespace slave_sim {
 struct Options {
   SimulatorSettings simulator;
   std::string link;
+  int tcp = -1;  // the port to listen on; -1: a pseudo-terminal line
   std::string log;
   std::string control;
   std::vector<std::string> commands;  // run at start, in order

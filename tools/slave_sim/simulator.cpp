@@ -15,8 +15,7 @@ std::string FunctionHex(int function) {
 
 }  // namespace
 
-Simulator::Simulator(PtyLine& line, EventLog& log, const SimulatorSettings& settings,
-                     int64_t now_us)
+Simulator::Simulator(Line& line, EventLog& log, const SimulatorSettings& settings, int64_t now_us)
     : line_(line),
       log_(log),
       bank_(settings.slaves, settings.fixed, now_us),
@@ -40,6 +39,12 @@ void Simulator::CheckLine(int64_t now_us) {
   line_up_ = up;
   if (!up) assembler_.Reset();
   log_.Write(now_us, up ? "LINE up" : "LINE down");
+}
+
+bool Simulator::Drop(int64_t now_us) {
+  if (!line_.Drop()) return false;
+  CheckLine(now_us);
+  return true;
 }
 
 void Simulator::OnReadable(int64_t now_us) {

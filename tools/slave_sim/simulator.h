@@ -26,7 +26,7 @@ struct SimulatorSettings {
 
 class Simulator {
  public:
-  Simulator(PtyLine& line, EventLog& log, const SimulatorSettings& settings, int64_t now_us);
+  Simulator(Line& line, EventLog& log, const SimulatorSettings& settings, int64_t now_us);
 
   // Notices the master program opening and closing its end of the line.
   void CheckLine(int64_t now_us);
@@ -40,6 +40,8 @@ class Simulator {
   // A due write is waiting for room on the line.
   bool WaitingForRoom() const { return waiting_for_room_; }
 
+  // Sends the master away (a network line only); false when there is nobody to drop.
+  bool Drop(int64_t now_us);
   FaultTable& Faults() { return faults_; }
   SlaveBank& Bank() { return bank_; }
   // Queues `count` random bytes for the line now ("GARBAGE" or "FLOOD" in the log).
@@ -74,7 +76,7 @@ class Simulator {
   // silence that ends a frame.
   int64_t LineTimeUs(size_t bytes, bool with_gap = true) const;
 
-  PtyLine& line_;
+  Line& line_;
   EventLog& log_;
   SlaveBank bank_;
   FaultTable faults_;
