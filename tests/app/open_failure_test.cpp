@@ -2,7 +2,9 @@
 // tool stays idle.
 #include "form_test.h"
 
+#include <netinet/in.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -59,6 +61,20 @@ TEST_F(StartFailure, SaysWhyUnderTheFamiliarLine) {
   held.reset();
   close(slave);
   close(master);
+
+  // A network line nobody serves: refused, at once, and the address says where.
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+  close(probe);
+  const QString where = QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port));
+  lines = StartOn(QStringLiteral("tcp://") + where);
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_TRUE(lines[1].startsWith(where + QStringLiteral(" 拒绝连接（系统："))) << lines[1].toStdString();
 }
 
 // Where the device gives no reason, the port's own message says what is known; a reason from
