@@ -4,6 +4,7 @@
 # answer time-out, polls per second, CPU and resident memory of the program.
 #
 #   bench/poll_timing.sh [SECONDS] [BAUD] [SLAVES]      (defaults 30 115200 10)
+#   LINE=tcp bench/poll_timing.sh ...                   the same over a TCP connection
 #
 # Needs a built tree (build/bin). The simulator emulates the line's byte times at BAUD.
 set -euo pipefail
@@ -19,14 +20,19 @@ esac
 
 work=$(mktemp -d)
 link=$work/ttyBENCH
-zt_settings "$work/config" "$link" "$baud"
+# LINE=tcp: the simulator serves the line on a loopback TCP port, as a device server would.
+if [ "${LINE:-pty}" = tcp ]; then line_option=(--tcp 0); else line_option=(--link "$link"); fi
 # SIM_FAULT="silent 2" (any simulator command) adds a fault; then the time-outs are reported.
-build/bin/zt-modbus-slave-sim --link "$link" --slaves 1-10 --baud "$baud" --log "$work/sim.log" \
+build/bin/zt-modbus-slave-sim "${line_option[@]}" --slaves 1-10 --baud "$baud" --log "$work/sim.log" \
   ${SIM_FAULT:+--fault "$SIM_FAULT"} \
   </dev/null >"$work/sim.out" 2>&1 &
 sim=$!
 trap 'kill $sim 2>/dev/null; rm -rf "$work"' EXIT
 zt_wait_ready "$work/sim.out" || { echo "simulator not ready"; exit 1; }
+port=$(sed -n 's/^ready \([^ ]*\).*/\1/p' "$work/sim.out")
+[ "${LINE:-pty}" = tcp ] || port=$link
+zt_settings "$work/config" "$port" "$baud"
+echo "line: $port"
 
 export XDG_CONFIG_HOME="$work/config" WORK="$work" SECONDS_RUN="$seconds" SLAVES="$slaves"
 "$ZT_XVFB" bash -c '

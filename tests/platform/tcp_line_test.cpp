@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -145,6 +146,40 @@ TEST(TcpOpen, AServerThatNeverAnswersTimesOut) {
   failure.kind = detail::TcpFailure::Kind::NoRoute;
   failure.sysError = EHOSTUNREACH;
   EXPECT_EQ(detail::TcpFailureReason("", failure).rfind("无法到达 [fe80::1]:502（系统：", 0), 0u);
+}
+
+// Requests leave at once, a dead connection is noticed, and an IPv6 address in brackets works.
+TEST(TcpOpen, TheConnectionIsTunedForSmallFramesAndIPv6Works) {
+  TcpFarEnd far;
+  detail::TcpFailure failure;
+  const int fd = detail::OpenTcpLine(far.PortName(), 1s, failure);
+  ASSERT_GE(fd, 0);
+  int noDelay = 0;
+  unsigned userTimeout = 0;
+  socklen_t size = sizeof noDelay;
+  ASSERT_EQ(getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size), 0);
+  size = sizeof userTimeout;
+  ASSERT_EQ(getsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, &size), 0);
+  close(fd);
+  EXPECT_EQ(noDelay, 1);
+  EXPECT_EQ(userTimeout, 10000u);
+
+  const int listener = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  size = sizeof address;
+  if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0) {
+    if (listener >= 0) close(listener);
+    GTEST_SKIP() << "no IPv6 loopback here";
+  }
+  listen(listener, 1);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+  const int v6 = detail::OpenTcpLine("tcp://[::1]:" + std::to_string(ntohs(address.sin6_port)),
+                                     1s, failure);
+  EXPECT_GE(v6, 0);
+  if (v6 >= 0) close(v6);
+  close(listener);
 }
 
 TEST(TcpDevice, KeepsLineSettingsAndHasNoModemLines) {
