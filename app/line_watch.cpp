@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/status_bar.h"
+#include "app/traffic_capture.h"
 
 #include <QMetaObject>
 
@@ -48,6 +49,7 @@ void TLineWatch::Announce() {
   form_.stat1->SetPanelText(4, port + QStringLiteral(" | 串口已断开，等待重新连接"));
   form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0,
                           QStringLiteral(" 串口已断开：%1，等待重新连接").arg(port));
+  if (form_.capture_) form_.capture_->Note(QStringLiteral("line lost: ") + port);
 }
 
 void TLineWatch::Resume() {
@@ -56,6 +58,7 @@ void TLineWatch::Resume() {
   form_.stat1->SetPanelText(4, port + QStringLiteral(" | "));
   form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0,
                           QStringLiteral(" 串口已恢复：%1，继续轮询").arg(port));
+  if (form_.capture_) form_.capture_->Note(QStringLiteral("line back: ") + port);
 }
 
 void TLineWatch::Close() {
