@@ -11,7 +11,12 @@
 
 #include <csignal>
 #include <functional>
+#include <random>
+#include <thread>
+
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace app;
 
@@ -182,6 +187,41 @@ TEST(CaptureFile, ALineCutShortIsTakenBackOff) {
   EXPECT_TRUE(failures[0].contains(QString::fromLocal8Bit(strerror(EFBIG))))
       << failures[0].toStdString();
   EXPECT_FALSE(capture.Active());
+}
+
+// A program killed at any moment leaves only whole lines: each goes out in one write.
+TEST(CaptureFile, AKillAtAnyMomentLeavesEveryWrittenLineWhole) {
+  QTemporaryDir dir;
+  std::mt19937 random(3);
+  const auto answer = ReadAnswer(1, 1, 2, 3);
+  for (int round = 0; round < 20; ++round) {
+    const QString path = dir.filePath(QStringLiteral("killed%1.log").arg(round));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      TTrafficCapture capture;
+      if (!capture.Open(path).isEmpty()) _exit(1);
+      for (;;) {
+        capture.Sent(kRequest1.data(), 8);
+        capture.Received();
+        capture.Answer(answer.data(), int(answer.size()));
+        capture.Note(QStringLiteral("a note of some length to vary the lines"));
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 20000));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const QByteArray written = ReadAll(path);
+    ASSERT_FALSE(written.isEmpty());
+    EXPECT_TRUE(written.endsWith('\n')) << "round " << round;
+    const QStringList lines = Untimed(path);
+    for (const QString& line : lines)
+      ASSERT_TRUE(line == "Tx" + Hex(kRequest1) || line == "Rx" + Hex(answer) ||
+                  line == QStringLiteral("-- a note of some length to vary the lines"))
+          << line.toStdString();
+  }
 }
 
 TEST(CaptureFile, TimesAreLocalDateAndTimeToTheMicrosecond) {
