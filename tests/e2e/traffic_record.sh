@@ -4,7 +4,7 @@
 # marked), a stop adds the figures, the monitor is saved with Ctrl+S through its file dialog,
 # and a kill -9 while polling leaves every line of the capture whole. The saved monitor shows
 # the same frames as the capture's first session. KEEP_DIR, when set, receives the capture and
-# the saved monitor file.
+# the saved monitor file; SHOT, when set, a screenshot of the window after the save.
 set -euo pipefail
 source "$(dirname "$0")/../../script/lib/line.sh"
 program=$1
