@@ -47,8 +47,7 @@ void TLineWatch::Announce() {
   lost_ = true;
   const QString port = form_.ComPort->Port();
   form_.stat1->SetPanelText(4, port + QStringLiteral(" | 串口已断开，等待重新连接"));
-  form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0,
-                          QStringLiteral(" 串口已断开：%1，等待重新连接").arg(port));
+  Note(QStringLiteral(" 串口已断开：%1，等待重新连接").arg(port));
   if (form_.capture_) form_.capture_->Note(QStringLiteral("line lost: ") + port);
 }
 
@@ -56,9 +55,13 @@ void TLineWatch::Resume() {
   lost_ = false;
   const QString port = form_.ComPort->Port();
   form_.stat1->SetPanelText(4, port + QStringLiteral(" | "));
-  form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0,
-                          QStringLiteral(" 串口已恢复：%1，继续轮询").arg(port));
+  Note(QStringLiteral(" 串口已恢复：%1，继续轮询").arg(port));
   if (form_.capture_) form_.capture_->Note(QStringLiteral("line back: ") + port);
+}
+
+void TLineWatch::Note(const QString& text) {
+  form_.AppendMonitorLine(QStringLiteral("**-"), nullptr, 0, text);
+  if (form_.OnLineNote) form_.OnLineNote(text.trimmed());
 }
 
 void TLineWatch::Close() {

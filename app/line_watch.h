@@ -6,6 +6,8 @@
 // few times a second; once it opens again, polling goes on from where it stood.
 #pragma once
 
+class QString;
+
 namespace app {
 
 class TForm1;
@@ -26,6 +28,7 @@ class TLineWatch {
  private:
   void Announce();
   void Resume();
+  void Note(const QString& text);  // a monitor line of its own
   void Close();
   bool Reopen();
 

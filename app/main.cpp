@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/options.h"
+#include "app/run_mode.h"
 #include "app/status_bar.h"
 #include "app/window_fit.h"
 #include "framework/fonts.h"
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <cstdio>
 
 #include <csignal>
@@ -57,12 +59,18 @@ class EndOnSignals : public QObject {
   // The window to close. A signal taken while it was being made (a message box of its start)
   // leaves `Ended` set: the caller closes it and does not start the program.
   void Watch(QWidget& window) { window_ = &window; }
+  // Instead of a window: what a signal does (a run without a window stops at its next tick).
+  void Watch(std::function<void()> end) { end_ = std::move(end); }
   bool Ended() const { return ended_; }
 
  private:
   void End() {
     if (ended_) return;
     ended_ = true;
+    if (end_) {
+      end_();
+      return;
+    }
     framework::SetExceptionReporter(
         [](const QString& message) { qWarning("%s", qPrintable(message)); });
     QCoreApplication::exit(0);
@@ -70,6 +78,7 @@ class EndOnSignals : public QObject {
   }
 
   QPointer<QWidget> window_;
+  std::function<void()> end_;
   bool ended_ = false;
 };
 
@@ -145,6 +154,8 @@ int main(int argc, char** argv) {
   if (const int* status = std::get_if<int>(&read)) return *status;
   const app::Options& options = std::get<app::Options>(read);
 
+  // A run without a window needs no display.
+  if (options.run) qputenv("QT_QPA_PLATFORM", "offscreen");
   app::DropShrinkingScaleFactor();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ZT_MODBUS_K"));
@@ -153,6 +164,12 @@ int main(int argc, char** argv) {
   serial::InitComErrorTexts();
 
   EndOnSignals ending;
+  if (options.run) {
+    app::TUnattendedRun run(*options.run, options.captureFile);
+    ending.Watch([&run] { run.Stop(); });
+    if (ending.Ended()) run.Stop();
+    return run.Exec();
+  }
   app::TForm1 window;
   ending.Watch(window);
   if (ending.Ended()) {

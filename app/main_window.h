@@ -112,6 +112,8 @@ class TForm1 : public QWidget {
   // request it sends, with the number of requests since start; for a run without a window.
   std::function<void()> OnPollingStopped;
   std::function<void(int64_t sent)> OnRequestSent;
+  // Called with what the monitor says when the line goes and when it is back.
+  std::function<void(const QString& text)> OnLineNote;
 
   // Appends every frame of the session to the file from now on (see traffic_capture.h). Empty
   // when it is open, otherwise why it cannot be; polling goes on without a capture then.

@@ -7,6 +7,7 @@
 #include <QtDebug>
 #include <cerrno>
 #include <cstring>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -38,6 +39,7 @@ constexpr uint32_t KEY_CREATE_SUB_KEY = 0x0004;
 
 std::mutex pathMutex;
 QString registryPathOverride;
+std::atomic<bool> writesHeld{false};
 
 thread_local RegistryFileProblem lastProblem;
 
@@ -300,13 +302,17 @@ uint32_t RegCloseKey(RegistryKeyPtr& key) {
   lastProblem = {};
   if (!key) return ERROR_INVALID_HANDLE;
   uint32_t result = ERROR_SUCCESS;
-  if (key->created || !key->written.empty()) result = WriteBack(*key);
+  if ((key->created || !key->written.empty()) && !writesHeld) result = WriteBack(*key);
   key.reset();
   return result;
 }
 
 RegistryFileProblem LastRegistryFileProblem() {
   return lastProblem;
+}
+
+void HoldRegistryWrites(bool hold) {
+  writesHeld = hold;
 }
 
 void SetRegistryFilePath(const QString& path) {

@@ -80,6 +80,10 @@ struct RegistryFileProblem {
 };
 RegistryFileProblem LastRegistryFileProblem();
 
+// With writes held, closing a key never writes the file back: what was set or created lives
+// only as long as the key (a run that must leave the stored settings as they are).
+void HoldRegistryWrites(bool hold);
+
 // Where things are: tests point these at their own folders. Empty restores the defaults.
 void SetRegistryFilePath(const QString& path);
 QString RegistryFilePath();

@@ -30,7 +30,11 @@ export XDG_CONFIG_HOME="$work/config" WORK="$work" PROGRAM="$program" SHOT="${SH
   source "$ZT_LINE_SH"
   set -u
   requests() { grep -c " RX 0[1-4] 0[36]" "$WORK/sim.log" || true; }
-  wait_for() { for _ in $(seq 100); do eval "$1" && return 0; sleep 0.1; done; echo "$2"; exit 1; }
+  # A loaded machine polls slowly: slave 3 costs a 500 ms time-out a round.
+  wait_for() {
+    for _ in $(seq 300); do eval "$1" && return 0; sleep 0.1; done
+    echo "$2 (requests heard: $(requests))"; tail -3 "$WORK/capture.log" "$WORK/app.err"; exit 1
+  }
   "$PROGRAM" --capture "$WORK/capture.log" 2>"$WORK/app.err" & app=$!
   trap "kill -9 \$app 2>/dev/null; true" EXIT
   wid=$(zt_find_window) || { echo "no window"; exit 1; }
@@ -72,7 +76,7 @@ if [ -n "${KEEP_DIR:-}" ]; then
   cp "$capture" "$KEEP_DIR/capture.log"
   cp "$monitor" "$KEEP_DIR/monitor.txt"
 fi
-fail() { echo "$1"; exit 1; }
+fail() { echo "$1"; tail -5 "$capture"; exit 1; }
 
 # Every line whole and of the documented form, the last one too.
 [ "$(tail -c1 "$capture" | od -An -c | tr -d " ")" = '\n' ] || fail "the capture ends in half a line"
