@@ -208,7 +208,11 @@ TEST(CaptureFile, AKillAtAnyMomentLeavesEveryWrittenLineWhole) {
         capture.Note(QStringLiteral("a note of some length to vary the lines"));
       }
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 20000));
+    // Killed while it writes: once the first lines are there (a loaded machine may take a while
+    // to get the child going), at a random moment.
+    for (int wait = 0; wait < 5000 && QFileInfo(path).size() == 0; ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);

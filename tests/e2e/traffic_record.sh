@@ -37,7 +37,7 @@ export XDG_CONFIG_HOME="$work/config" WORK="$work" PROGRAM="$program" SHOT="${SH
   }
   "$PROGRAM" --capture "$WORK/capture.log" 2>"$WORK/app.err" & app=$!
   trap "kill -9 \$app 2>/dev/null; true" EXIT
-  wid=$(zt_find_window) || { echo "no window"; exit 1; }
+  wid=$(zt_find_window) || { echo "no window"; cat "$WORK/app.err"; exit 1; }
   sleep 1
   zt_set_slaves "$wid" 4
   sleep 0.3
