@@ -1,5 +1,6 @@
 // The port box of the setup dialog: USB adapters in its list, typed names.
 #include "fake_serial_tree.h"
+#include "tests/platform/pty_pair.h"
 #include "platform/recording_serial_device.h"
 #include "platform/registry.h"
 #include "qt_printers.h"
@@ -107,6 +108,50 @@ TEST_F(PortBox, ListsAdaptersByWhatTheyAreAndStoresTheStableName) {
     EXPECT_EQ(d.Combos[0]->currentIndex(), 2);
     return false;
   });
+}
+
+// Plugged in again it comes back as another ttyUSBn: the stored stable name still opens it.
+TEST_F(PortBox, TheStableNameFollowsTheAdapterToAnotherTty) {
+  using platform::testing::PtyPair;
+  using namespace std::chrono_literals;
+  const fake_serial::UsbAdapter adapter = fake_serial::Ftdi();
+  const QString stable = tree.ById(adapter.byId);
+  PtyPair first;
+  tree.PointNode(adapter.tty, QString::fromStdString(first.SlavePath()));
+  TComPort real;  // the operating system's serial device, not the recording one
+  real.setObjectName(QStringLiteral("ComPort"));
+  real.SetPort(QStringLiteral("/dev/ttyS0"));
+  RunnerScope pick([&](TComSetupFrm& d) {
+    const int index = d.Combos[0]->findText(stable);
+    d.Combos[0]->setCurrentIndex(index);
+    emit d.Combos[0]->activated(index);
+    return true;
+  });
+  real.RunSetupDialog();
+  ASSERT_EQ(real.Port(), stable);
+  const uint8_t request[8] = {0x01, 0x03, 0x00, 0x00, 0x00, 0x03, 0x05, 0xCB};
+  const std::string bytes(request, request + 8);
+  real.OpenPort();
+  EXPECT_EQ(real.SendBytes(request, 8), 8);
+  EXPECT_EQ(first.Receive(8, 2s), bytes);
+  real.ClosePort();
+
+  tree.Unplug(adapter.tty, adapter.byId);
+  fake_serial::UsbAdapter again = adapter;
+  again.tty = QStringLiteral("ttyUSB3");
+  tree.AddUsb(again);
+  PtyPair second;
+  tree.PointNode(again.tty, QString::fromStdString(second.SlavePath()));
+  RunnerScope look([&](TComSetupFrm& d) {
+    EXPECT_EQ(d.Combos[0]->count(), 3);  // listed, not kept as an unknown name
+    EXPECT_EQ(d.Combos[0]->Text(), stable);
+    return true;
+  });
+  real.RunSetupDialog();
+  EXPECT_EQ(real.Port(), stable);
+  real.OpenPort();
+  EXPECT_EQ(real.SendBytes(request, 8), 8);
+  EXPECT_EQ(second.Receive(8, 2s), bytes);
 }
 
 // What the operator leaves in the box is stored on OK, without the spaces around it; Cancel

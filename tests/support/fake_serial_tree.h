@@ -61,6 +61,20 @@ class Tree {
     if (!adapter.byId.isEmpty()) LinkById(adapter.byId, QStringLiteral("../../") + adapter.tty);
   }
 
+  // The adapter's device node made a link to a real line (a pseudo-terminal), so that its names
+  // can be opened.
+  void PointNode(const QString& tty, const QString& target) {
+    QFile::remove(Dev() + u'/' + tty);
+    QFile::link(target, Dev() + u'/' + tty);
+  }
+
+  // Pulled out: its tty and node are gone, and udev removes its by-id link.
+  void Unplug(const QString& tty, const QString& byId) {
+    QDir(Sys() + QStringLiteral("/class/tty/") + tty).removeRecursively();
+    QFile::remove(Dev() + u'/' + tty);
+    QFile::remove(ById(byId));
+  }
+
   void LinkById(const QString& link, const QString& target) {
     QDir().mkpath(Dev() + QStringLiteral("/serial/by-id"));
     QFile::link(target, ById(link));
