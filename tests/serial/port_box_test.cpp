@@ -10,6 +10,7 @@
 #include "tests/platform_registry/store_fixture.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScreen>
@@ -59,8 +60,12 @@ QStringList Column(const QComboBox* box, int role) {
   return column;
 }
 
-// Typing as the operator does: the box is cleared first, as by selecting all.
+// Typing as the operator does, in a shown window with the box focused (completion only acts
+// then); the box is cleared first, as by selecting all.
 void Type(TComComboBox* box, const QString& text) {
+  box->window()->show();
+  QApplication::setActiveWindow(box->window());
+  box->setFocus();
   box->lineEdit()->selectAll();
   QTest::keyClick(box->lineEdit(), Qt::Key_Delete);
   QTest::keyClicks(box->lineEdit(), text);
@@ -233,6 +238,8 @@ TEST_F(PortBox, AutoApplyTakesATypedNameOnEnter) {
   box.SetAutoApply(true);
   int changes = 0;
   box.OnChange = [&](QObject*) { ++changes; };
+  QTest::keyClick(box.lineEdit(), Qt::Key_Return);  // the name read from the port: no change
+  EXPECT_EQ(changes, 0);
   Type(&box, QStringLiteral("/dev/pts/5"));
   EXPECT_EQ(port.Port(), QStringLiteral("/dev/ttyS0"));
   QTest::keyClick(box.lineEdit(), Qt::Key_Return);
