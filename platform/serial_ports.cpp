@@ -58,8 +58,8 @@ QString UsbDescription(const QString& usbDevice) {
   if (!manufacturer.isEmpty() && !product.startsWith(manufacturer, Qt::CaseInsensitive))
     text = (manufacturer + u' ' + product).trimmed();
   if (text.isEmpty())
-    text = QStringLiteral("USB %1:%2").arg(ReadAttribute(usbDevice, "idVendor"),
-                                          ReadAttribute(usbDevice, "idProduct"));
+    text = QStringLiteral("USB %1:%2")
+               .arg(ReadAttribute(usbDevice, "idVendor"), ReadAttribute(usbDevice, "idProduct"));
   if (!serial.isEmpty()) text += QStringLiteral(" (%1)").arg(serial);
   return text;
 }
@@ -130,7 +130,8 @@ std::vector<SerialPortEntry> ListSerialPortDevices() {
     // sysfs writes a "/" in a device name as "!" (tty/foo appears as tty!foo).
     QString node = name;
     node.replace(u'!', u'/');
-    SerialPortEntry port{QStringLiteral("\\Device\\") + name, QStringLiteral("/dev/") + node, {}, {}};
+    SerialPortEntry port{
+        QStringLiteral("\\Device\\") + name, QStringLiteral("/dev/") + node, {}, {}};
     // Only USB adapters move between names; the built-in ports keep theirs.
     const QString usbDevice = UsbDeviceOf(folder);
     if (!usbDevice.isEmpty()) {

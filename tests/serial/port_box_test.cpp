@@ -1,13 +1,5 @@
 // The port box of the setup dialog: USB adapters in its list, typed names.
-#include "fake_serial_tree.h"
-#include "tests/platform/pty_pair.h"
-#include "platform/recording_serial_device.h"
-#include "platform/registry.h"
-#include "qt_printers.h"
-#include "serial/com_port.h"
-#include "serial/com_setup_dialog.h"
-#include "serial/port_list_delegate.h"
-#include "tests/platform_registry/store_fixture.h"
+#include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -17,7 +9,15 @@
 #include <QTest>
 #include <QTimer>
 
-#include <gtest/gtest.h>
+#include "fake_serial_tree.h"
+#include "platform/recording_serial_device.h"
+#include "platform/registry.h"
+#include "qt_printers.h"
+#include "serial/com_port.h"
+#include "serial/com_setup_dialog.h"
+#include "serial/port_list_delegate.h"
+#include "tests/platform/pty_pair.h"
+#include "tests/platform_registry/store_fixture.h"
 
 using namespace serial;
 
@@ -26,7 +26,9 @@ namespace {
 const QString appPath = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K");
 
 struct RunnerScope {
-  explicit RunnerScope(SetupDialogRunner runner) { previous = SetSetupDialogRunner(std::move(runner)); }
+  explicit RunnerScope(SetupDialogRunner runner) {
+    previous = SetSetupDialogRunner(std::move(runner));
+  }
   ~RunnerScope() { SetSetupDialogRunner(previous); }
   SetupDialogRunner previous;
 };

@@ -2,23 +2,23 @@
 // the port list's tests and screenshots. The platform layer is pointed at it while it lives.
 #pragma once
 
-#include "platform/registry.h"
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "platform/registry.h"
+
 namespace fake_serial {
 
 struct UsbAdapter {
-  QString tty;           // "ttyUSB0"
+  QString tty;              // "ttyUSB0"
   QByteArray manufacturer;  // attribute files; null = the device has no such string
   QByteArray product;
   QByteArray serial;
   QByteArray vendorId = "0403";
   QByteArray productId = "6001";
-  QString byId;          // udev's link name, empty for none
-  bool acm = false;      // cdc_acm: the tty's device is the interface itself
+  QString byId;      // udev's link name, empty for none
+  bool acm = false;  // cdc_acm: the tty's device is the interface itself
 };
 
 class Tree {
@@ -36,7 +36,9 @@ class Tree {
 
   QString Sys() const { return dir_.filePath(QStringLiteral("sys")); }
   QString Dev() const { return dir_.filePath(QStringLiteral("dev")); }
-  QString ById(const QString& link) const { return Dev() + QStringLiteral("/serial/by-id/") + link; }
+  QString ById(const QString& link) const {
+    return Dev() + QStringLiteral("/serial/by-id/") + link;
+  }
 
   // A port with a device behind it that is not on USB (ttyS0 on its UART, type 4).
   void AddBuiltIn(const QString& tty) {
@@ -48,13 +50,15 @@ class Tree {
 
   // The adapter on its own USB port: devices/.../usb1/1-N/{idVendor,...}/1-N:1.0/[ttyUSBn].
   void AddUsb(const UsbAdapter& adapter) {
-    const QString usb = Sys() + QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(++usbPorts_);
+    const QString usb =
+        Sys() + QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(++usbPorts_);
     const QString interface = usb + QStringLiteral("/1-%1:1.0").arg(usbPorts_);
     const QString device = adapter.acm ? interface : interface + u'/' + adapter.tty;
     QDir().mkpath(device);
     Put(usb + QStringLiteral("/idVendor"), adapter.vendorId + '\n');
     Put(usb + QStringLiteral("/idProduct"), adapter.productId + '\n');
-    if (!adapter.manufacturer.isNull()) Put(usb + QStringLiteral("/manufacturer"), adapter.manufacturer + '\n');
+    if (!adapter.manufacturer.isNull())
+      Put(usb + QStringLiteral("/manufacturer"), adapter.manufacturer + '\n');
     if (!adapter.product.isNull()) Put(usb + QStringLiteral("/product"), adapter.product + '\n');
     if (!adapter.serial.isNull()) Put(usb + QStringLiteral("/serial"), adapter.serial + '\n');
     AddTty(adapter.tty, device);
@@ -101,12 +105,19 @@ class Tree {
 // The two adapters most seen on a bench: an FTDI with all its strings, a CH340 with only a
 // product name.
 inline UsbAdapter Ftdi(const QString& tty = QStringLiteral("ttyUSB0")) {
-  return {tty, "FTDI", "FT232R USB UART", "A10K1234", "0403", "6001",
-          QStringLiteral("usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0"), false};
+  return {tty,
+          "FTDI",
+          "FT232R USB UART",
+          "A10K1234",
+          "0403",
+          "6001",
+          QStringLiteral("usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0"),
+          false};
 }
 inline UsbAdapter Ch340(const QString& tty = QStringLiteral("ttyUSB1")) {
-  return {tty, {}, "USB Serial", {}, "1a86", "7523",
-          QStringLiteral("usb-1a86_USB_Serial-if00-port0"), false};
+  return {
+      tty,  {}, "USB Serial", {}, "1a86", "7523", QStringLiteral("usb-1a86_USB_Serial-if00-port0"),
+      false};
 }
 
 }  // namespace fake_serial
