@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/status_bar.h"
+#include "app/traffic_capture.h"
 
 #include <QMetaObject>
 
@@ -49,6 +50,7 @@ void TLineWatch::Announce() {
   const QString port = form_.ComPort->Port();
   form_.stat1->SetPanelText(4, port + QStringLiteral(" | 串口已断开，等待重新连接"));
   Note(QStringLiteral(" 串口已断开：%1，等待重新连接").arg(port));
+  if (form_.capture_) form_.capture_->Note(QStringLiteral("line lost: ") + port);
 }
 
 void TLineWatch::Resume() {
@@ -56,6 +58,7 @@ void TLineWatch::Resume() {
   const QString port = form_.ComPort->Port();
   form_.stat1->SetPanelText(4, port + QStringLiteral(" | "));
   Note(QStringLiteral(" 串口已恢复：%1，继续轮询").arg(port));
+  if (form_.capture_) form_.capture_->Note(QStringLiteral("line back: ") + port);
 }
 
 void TLineWatch::Note(const QString& text) {

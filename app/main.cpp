@@ -176,6 +176,10 @@ int main(int argc, char** argv) {
     window.close();
     return 0;
   }
+  if (options.captureFile) {
+    const QString why = window.StartCapture(*options.captureFile);
+    if (!why.isEmpty()) framework::ShowMessage(why);
+  }
   if (options.exitAfterFirstPaint) new FirstPaintProbe(window);
   window.show();
   const int result = application.exec();

@@ -4,6 +4,7 @@
 #include "app/line_watch.h"
 #include "app/request_send.h"
 #include "app/status_bar.h"
+#include "app/traffic_capture.h"
 #include "app/window_fit.h"
 #include "framework/guard.h"
 #include "framework/tcolor.h"
@@ -146,6 +147,9 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::closeEvent(QCloseEvent* event) {
   if (!closing_) {
     closing_ = true;
+    // Closed while polling: no stop comes, the figures go to the capture now.
+    if (capture_ && (Polling || ComPort->Connected()))
+      CaptureFigures(QStringLiteral("closed while polling"));
     framework::Guard([this] { FormClose(); });
   }
   event->accept();

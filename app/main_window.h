@@ -35,6 +35,7 @@ namespace app {
 class TLineWatch;
 class TRequestSend;
 class TStatusBar;
+class TTrafficCapture;
 
 // Where the port settings are kept (the port's name is the last key).
 inline const QString SettingsPath = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K");
@@ -114,6 +115,15 @@ class TForm1 : public QWidget {
   // Called with what the monitor says when the line goes and when it is back.
   std::function<void(const QString& text)> OnLineNote;
 
+  // Appends every frame of the session to the file from now on (see traffic_capture.h). Empty
+  // when it is open, otherwise why it cannot be; polling goes on without a capture then.
+  QString StartCapture(const QString& path);
+  // The monitor's lines to a file, each with its full date and time in place of the seconds
+  // and milliseconds the screen shows. Empty when written, otherwise why not.
+  QString SaveMonitor(const QString& path) const;
+  // The same, for a file the operator chooses; a failure is said in a message box.
+  void SaveMonitorAs();
+
   // The newest lines the monitor keeps; older ones leave at the top. The monitor draws at most
   // ten times a second: at hundreds of lines a second, drawing each one costs a whole core.
   static constexpr int MonitorLineLimit = 100000;
@@ -150,6 +160,11 @@ class TForm1 : public QWidget {
   std::array<QLabel*, 11> statsLines_{};  // by slave address; [0] unused
   void CreateStatsLines();
   void CreateStatsTable();
+  void CreateMonitorSave();
+  // Null without --capture: the poll cycle then only tests the pointer.
+  std::unique_ptr<TTrafficCapture> capture_;
+  void CaptureFigures(const QString& why);
+  void CaptureFailed(const QString& reason);
 };
 
 // The poll cycle's module state.

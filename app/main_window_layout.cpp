@@ -128,6 +128,7 @@ void TForm1::CreateComponents() {
   mm1->setFrameShape(QFrame::Box);
   mm1->SetMaxLines(MonitorLineLimit);
   CreateStatsTable();
+  CreateMonitorSave();
 
   stat1 = new TStatusBar(this);
   stat1->setObjectName(QStringLiteral("stat1"));

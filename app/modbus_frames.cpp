@@ -82,13 +82,14 @@ void BuildWriteRequest(int address, int reg, int value) {
   CloseFrameWithCrc();
 }
 
-RxState CollectAnswer(serial::TCustomComPort& port, int count) {
+RxState CollectAnswer(serial::TCustomComPort& port, int count, std::vector<uint8_t>* dropped) {
   if (count <= 0) return AnswerComplete() ? RxState::Complete : RxState::Incomplete;
   if (RxLength + count > RxLimit) {
     // Drain the event's bytes in chunk-sized pieces; none of them is kept.
     for (int left = count; left > 0;) {
       const int got = port.ReceiveBytes(RxChunk, std::min(left, int(sizeof RxChunk)));
       if (got <= 0) break;
+      if (dropped) dropped->insert(dropped->end(), RxChunk, RxChunk + std::min(got, int(sizeof RxChunk)));
       left -= got;
     }
     return RxState::Overflow;

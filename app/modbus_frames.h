@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace serial {
 class TCustomComPort;
@@ -34,8 +35,10 @@ void CloseFrameWithCrc();
 enum class RxState { Incomplete, Overflow, Complete };
 
 // Reads the count waiting bytes of one receive event and appends them to RxFrame. Bytes that
-// would take the answer past RxLimit are read and dropped (Overflow).
-RxState CollectAnswer(serial::TCustomComPort& port, int count);
+// would take the answer past RxLimit are read and dropped (Overflow); when `dropped` is given,
+// they are appended to it for the record.
+RxState CollectAnswer(serial::TCustomComPort& port, int count,
+                      std::vector<uint8_t>* dropped = nullptr);
 // The completeness test on what RxFrame holds now.
 bool AnswerComplete();
 // The length the answer's own header gives it (byte count + 5, or 8 for a write echo).

@@ -6,12 +6,13 @@
 #include "app/open_failure_message.h"
 #include "app/request_send.h"
 #include "app/status_bar.h"
+#include "app/traffic_capture.h"
 #include "instruments/integer_output.h"
 #include "instruments/led/ab_led.h"
 #include "instruments/seven_segment_display.h"
 
 #include "framework/guard.h"
-#include <QTime>
+#include <QDateTime>
 
 namespace app {
 
@@ -66,6 +67,7 @@ void TForm1::suiButton2Click(QObject*) {
     stat1->SetPanelText(1, QStringLiteral("0"));
     stat1->SetPanelText(3, QStringLiteral("0"));
     stat1->SetPanelText(4, ComPort->Port() + QStringLiteral(" | "));
+    if (capture_) capture_->Note(QStringLiteral("start ") + ComPort->Port());
   } catch (...) {
     framework::ShowMessage(OpenFailureMessage(std::current_exception()));
   }
@@ -81,7 +83,9 @@ void TForm1::IncrementPanel(int index) {
 
 void TForm1::AppendMonitorLine(const QString& prefix, const uint8_t* bytes, int count,
                                const QString& suffix) {
-  MonitorLine = prefix + QTime::currentTime().toString(QStringLiteral("ss:zzz")) + u'>';
+  // One instant for the screen's seconds and the full time a saved file shows.
+  const QDateTime now = QDateTime::currentDateTime();
+  MonitorLine = prefix + now.time().toString(QStringLiteral("ss:zzz")) + u'>';
   static const char digits[] = "0123456789ABCDEF";
   for (int i = 0; i < count; ++i) {
     MonitorLine += u' ';
@@ -89,10 +93,12 @@ void TForm1::AppendMonitorLine(const QString& prefix, const uint8_t* bytes, int 
     MonitorLine += QLatin1Char(digits[bytes[i] & 0xF]);
   }
   MonitorLine += suffix;
-  mm1->Append(MonitorLine);
+  mm1->Append(MonitorLine, now.toMSecsSinceEpoch());
 }
 
 void TForm1::tmr1Timer(QObject*) {
+  // The request under way is over: what came for it and is not in the capture yet goes there.
+  if (capture_) capture_->RequestEnded(RxFrame, RxLength);
   if (AnswerState == 0) {
     IncrementPanel(3);
     stats_.Missed();
@@ -119,6 +125,7 @@ void TForm1::tmr1Timer(QObject*) {
   }
   // Both builders have closed the frame with its CRC already.
   AppendMonitorLine(QStringLiteral("Tx-"), TxFrame, 8);
+  if (capture_) capture_->Sent(TxFrame, 8);
   IncrementPanel(1);
   stats_.Sent(TxFrame[0]);
   if (OnRequestSent) OnRequestSent(stat1->PanelText(1).toLongLong());
@@ -135,6 +142,7 @@ void TForm1::tmr1Timer(QObject*) {
     }
   } catch (...) {
     // Counted as unanswered at the next tick; no message.
+    if (capture_) capture_->Note(QStringLiteral("the request could not be written"));
   }
 }
 
@@ -146,6 +154,8 @@ void TForm1::RequestSent(bool sent) {
   if (sent) {
     stats_.Written(TSlaveStats::Clock::now());
     tmr1->SetInterval(500);
+  } else if (capture_) {
+    capture_->Note(QStringLiteral("the request could not be written"));
   }
   if (!rxWaiting_) return;
   rxWaiting_ = false;
@@ -158,8 +168,10 @@ void TForm1::ComPortRxChar(QObject*, int Count) {
     requestSend_->Check();  // a write that has just ended takes these bytes along
     return;
   }
-  const RxState state = CollectAnswer(*ComPort, Count);
+  const RxState state = CollectAnswer(*ComPort, Count, capture_ ? capture_->DropSink() : nullptr);
+  if (capture_) capture_->Received();
   if (state == RxState::Overflow) {
+    if (capture_) capture_->Overflow(RxFrame, RxLength);
     tmr1->SetInterval(1);
     AnswerState = 99;
     return;
@@ -170,6 +182,7 @@ void TForm1::ComPortRxChar(QObject*, int Count) {
     if (ExceptionAnswer()) {
       stats_.Exception(RxFrame[2]);
       AppendMonitorLine(QStringLiteral("Rx-"), RxFrame, RxLength);
+      if (capture_) capture_->Exception(RxFrame, RxLength);
       AnswerNoted = true;
     }
     return;
@@ -178,11 +191,13 @@ void TForm1::ComPortRxChar(QObject*, int Count) {
     // Not an answer: nothing is shown from it and the request runs into its time-out.
     stats_.CrcError();
     AppendMonitorLine(QStringLiteral("Rx-"), RxFrame, RxLength, QStringLiteral("  CRC错误"));
+    if (capture_) capture_->CrcError(RxFrame, RxLength);
     AnswerNoted = true;
     return;
   }
   stats_.Answered(RxFrame[0], TSlaveStats::Clock::now());
   AppendMonitorLine(QStringLiteral("Rx-"), RxFrame, RxLength);
+  if (capture_) capture_->Answer(RxFrame, RxLength);
   if (RxFrame[1] == 3) AnswerState = 3;
   if (RxFrame[1] == 6) AnswerState = 6;
   if (const int pause = PauseFor(ComPort->BaudRate()); pause > 0) tmr1->SetInterval(pause);
@@ -190,6 +205,7 @@ void TForm1::ComPortRxChar(QObject*, int Count) {
 }
 
 void TForm1::PollingStopped() {
+  if (capture_) CaptureFigures(QStringLiteral("stop"));
   if (OnPollingStopped) OnPollingStopped();
 }
 

@@ -69,7 +69,13 @@ int TUnattendedRun::Prepare(TForm1& window) {
   }
   window.intgrtpt2->SetValue(options_.slaves);
   window.btn1Click(window.btn1);
-  // CAPTURE-MERGE
+  if (capture_) {
+    const QString why = window.StartCapture(*capture_);
+    if (!why.isEmpty()) {
+      Say(stderr, why + u'\n');
+      return RunCannotRun;
+    }
+  }
   return RunPassed;
 }
 

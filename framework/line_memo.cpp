@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
@@ -35,12 +36,14 @@ TLineMemo::TLineMemo(QWidget* parent) : QAbstractScrollArea(parent), refresh_(ne
   }
 }
 
-void TLineMemo::Append(const QString& text) {
+void TLineMemo::Append(const QString& text) { Append(text, QDateTime::currentMSecsSinceEpoch()); }
+
+void TLineMemo::Append(const QString& text, int64_t stampMs) {
   const auto lines = QStringView(text).split(u'\n');
   const QFontMetrics metrics(font());
   for (QStringView line : lines) {
     const QString one = line.toString();
-    store_.Append(one);
+    store_.Append(one, stampMs);
     widest_ = std::max(widest_, metrics.horizontalAdvance(one));
   }
   Trim();

@@ -27,14 +27,21 @@ class TLineMemo : public QAbstractScrollArea {
   // Adds the owner's entries to the context menu, after the memo's own.
   std::function<void(QMenu& menu)> OnContextMenu;
 
-  // Appends one line; line breaks in the text start further lines.
+  // Appends one line; line breaks in the text start further lines. Each line keeps its time
+  // (milliseconds since the epoch): now, or the one given.
   void Append(const QString& text);
+  void Append(const QString& text, int64_t stampMs);
   void Clear();
   void SetMaxLines(int64_t lines);
   int64_t MaxLines() const { return maxLines_; }
 
   int64_t LineCount() const { return store_.Count(); }
   QString Line(int64_t index) const { return store_.Line(index); }
+  int64_t Stamp(int64_t index) const { return store_.Stamp(index); }
+  // Every line with its time, oldest first.
+  void ForEachLine(const std::function<void(const QString& line, int64_t stampMs)>& visit) const {
+    store_.ForEach(0, store_.Count() - 1, visit);
+  }
   QString Text() const;
   // The selected lines joined by line breaks; empty without a selection.
   QString SelectedText() const;

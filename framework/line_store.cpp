@@ -1,6 +1,7 @@
 #include "framework/line_store.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace framework {
 
@@ -70,16 +71,31 @@ QString LineStore::Chunk::Line(size_t i) const {
   return Unpack(bytes.data() + begin, end - begin);
 }
 
-void LineStore::Append(const QString& line) {
+// A stamp before the chunk's first one (a clock set back) or too far after it starts a chunk.
+bool LineStore::Chunk::Takes(size_t size, int64_t stamp) const {
+  if (bytes.size() + size > bytes.capacity()) return false;
+  if (starts.empty()) return true;
+  return stamp >= firstStamp &&
+         uint64_t(stamp) - uint64_t(firstStamp) <= std::numeric_limits<uint32_t>::max();
+}
+
+void LineStore::Append(const QString& line, int64_t stamp) {
   const QByteArray utf8 = Pack(line);
   const size_t size = static_cast<size_t>(utf8.size());
-  if (chunks_.empty() || chunks_.back().bytes.size() + size > chunks_.back().bytes.capacity()) {
+  if (chunks_.empty() || !chunks_.back().Takes(size, stamp)) {
+    if (!chunks_.empty()) {
+      // A full chunk takes no more lines: its tables need no room to grow.
+      chunks_.back().starts.shrink_to_fit();
+      chunks_.back().stamps.shrink_to_fit();
+    }
     chunks_.emplace_back();
     // Reserved once: the chunk never moves while it fills. A longer line gets a chunk its size.
     chunks_.back().bytes.reserve(std::max(kChunkBytes, size));
   }
   Chunk& chunk = chunks_.back();
+  if (chunk.starts.empty()) chunk.firstStamp = stamp;
   chunk.starts.push_back(static_cast<uint32_t>(chunk.bytes.size()));
+  chunk.stamps.push_back(static_cast<uint32_t>(uint64_t(stamp) - uint64_t(chunk.firstStamp)));
   chunk.bytes.insert(chunk.bytes.end(), utf8.begin(), utf8.end());
   ++count_;
 }
@@ -101,20 +117,35 @@ void LineStore::Clear() {
   count_ = 0;
 }
 
-QString LineStore::Line(int64_t index) const {
-  if (index < 0 || index >= count_) return QString();
+const LineStore::Chunk* LineStore::Find(int64_t& index) const {
+  if (index < 0 || index >= count_) return nullptr;
   index += dropped_;
   // Chunks hold some hundreds of lines each: walking the few of them is cheap enough for the
   // handful of lines a view shows.
   for (const Chunk& chunk : chunks_) {
-    if (index < chunk.Lines()) return chunk.Line(static_cast<size_t>(index));
+    if (index < chunk.Lines()) return &chunk;
     index -= chunk.Lines();
   }
-  return QString();
+  return nullptr;
+}
+
+QString LineStore::Line(int64_t index) const {
+  const Chunk* chunk = Find(index);
+  return chunk ? chunk->Line(static_cast<size_t>(index)) : QString();
+}
+
+int64_t LineStore::Stamp(int64_t index) const {
+  const Chunk* chunk = Find(index);
+  return chunk ? chunk->firstStamp + chunk->stamps[static_cast<size_t>(index)] : 0;
 }
 
 void LineStore::ForEach(int64_t first, int64_t last,
                         const std::function<void(const QString&)>& visit) const {
+  ForEach(first, last, [&visit](const QString& line, int64_t) { visit(line); });
+}
+
+void LineStore::ForEach(int64_t first, int64_t last,
+                        const std::function<void(const QString&, int64_t)>& visit) const {
   first = std::max<int64_t>(first, 0);
   last = std::min(last, count_ - 1);
   int64_t index = first + dropped_;
@@ -125,8 +156,10 @@ void LineStore::ForEach(int64_t first, int64_t last,
       index -= chunk.Lines();
       continue;
     }
-    for (; index < chunk.Lines() && left > 0; ++index, --left)
-      visit(chunk.Line(static_cast<size_t>(index)));
+    for (; index < chunk.Lines() && left > 0; ++index, --left) {
+      const auto i = static_cast<size_t>(index);
+      visit(chunk.Line(i), chunk.firstStamp + chunk.stamps[i]);
+    }
     index = 0;
   }
 }
@@ -134,7 +167,7 @@ void LineStore::ForEach(int64_t first, int64_t last,
 size_t LineStore::Capacity() const {
   size_t total = 0;
   for (const Chunk& chunk : chunks_)
-    total += chunk.bytes.capacity() + chunk.starts.capacity() * sizeof(uint32_t);
+    total += chunk.bytes.capacity() + (chunk.starts.capacity() + chunk.stamps.capacity()) * sizeof(uint32_t);
   return total;
 }
 

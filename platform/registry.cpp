@@ -128,7 +128,7 @@ RegistryKeyPtr HardwareKey(const QStringList& parts, Hardware kind) {
     for (const SerialPortEntry& port : ListSerialPortDevices()) {
       RegValue data;
       data.type = REG_SZ;
-      data.text = port.devicePath;
+      data.text = port.Name();
       key->stored.Set(port.valueName, data);
     }
   }

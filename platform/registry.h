@@ -12,7 +12,7 @@
 //
 // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM is not stored: opening it lists the
 // machine's serial ports live from sysfs, one REG_SZ value per port whose data is the device
-// path ("/dev/ttyUSB0").
+// path ("/dev/ttyS0"), or for a USB adapter its stable udev name under /dev/serial/by-id.
 #pragma once
 
 #include "platform/win_error.h"
@@ -89,5 +89,7 @@ void SetRegistryFilePath(const QString& path);
 QString RegistryFilePath();
 void SetSysfsRoot(const QString& path);  // default "/sys"
 QString SysfsRoot();
+void SetDevRoot(const QString& path);  // default "/dev"; where serial/by-id is looked for
+QString DevRoot();
 
 }  // namespace platform

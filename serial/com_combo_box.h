@@ -1,5 +1,5 @@
 // A drop-down list that edits one property of a linked port, and the list of the system's
-// serial ports.
+// serial ports. The port's list is also a box to type a name in (a path, a tcp:// address).
 #pragma once
 
 #include "framework/events.h"
@@ -55,8 +55,8 @@ class TComComboBox : public QComboBox {
   void SetComProperty(TComProperty value);
   bool AutoApply() const { return select_.AutoApply; }
   void SetAutoApply(bool value) { select_.AutoApply = value; }
-  // The selected item's text, empty without a selection; writing selects an item with that
-  // text when there is one.
+  // The selected item's text, empty without a selection (for the port: what the box shows,
+  // typed or picked); writing selects an item with that text when there is one.
   QString Text() const;
   void SetText(const QString& value);
 
@@ -69,9 +69,17 @@ class TComComboBox : public QComboBox {
   int ComPropertyValue() const { return int(ComProperty()); }
   void SetComPropertyValue(int value) { SetComProperty(TComProperty(value)); }
   void OperatorSelected();
+  void TypedNameEntered();
+  void OperatorEdited(const QString& text);
   void PortDestroyed();
+  void FillPortItems();
+  void DescribeCurrentPort();
 
   TComSelect select_;
+  // Set while the box changes its own text, so that only the operator's typing counts.
+  bool filling_ = false;
+  // Typed since the last Enter: the box hands one Enter to its editor twice.
+  bool typed_ = false;
   QMetaObject::Connection portWatch_;
 };
 

@@ -59,7 +59,7 @@ field() { python3 -c 'import json,sys; r=json.load(open(sys.argv[1])); print(eva
 
 # 1. One silent slave and one with bad CRCs: status 1, counts as the simulator's.
 status=0
-"$program" --run --slaves 10 --polls 60 --report "$work/r1.json" >"$work/r1.out" 2>"$work/r1.err" || status=$?
+"$program" --run --slaves 10 --polls 60 --report "$work/r1.json" --capture "$work/c1.log" >"$work/r1.out" 2>"$work/r1.err" || status=$?
 [ "$status" = 1 ] || { cat "$work/r1.out" "$work/r1.err"; fail "status $status, not 1, with a silent slave"; }
 [ "$(sim_stats)" = "$(report_counts "$work/r1.json")" ] ||
   { diff <(sim_stats) <(report_counts "$work/r1.json"); fail "report counts differ from the simulator's"; }
@@ -69,6 +69,8 @@ status=0
   fail "slaves 4 and 7: $(field "$work/r1.json" 'r["slaves"][3], r["slaves"][6]')"
 grep -q "^FAILED (100 % needed): slave 4 answered 0 of 6 (0 %); slave 7 answered 0 of 6 (0 %).$" "$work/r1.out" ||
   { cat "$work/r1.out"; fail "summary"; }
+[ "$(grep -c " Tx 0" "$work/c1.log")" = 60 ] && grep -q " ## Tx=60 Er=12$" "$work/c1.log" ||
+  { tail "$work/c1.log"; fail "the capture of the run"; }
 if grep -q "answering" "$work/r1.out"; then fail "progress lines when the output is no terminal"; fi
 echo "silent and bad-CRC slaves: status 1, counts equal to the simulator's"
 

@@ -34,24 +34,38 @@ TEST(LineStore, AgreesWithAPlainListThroughAppendsAndDropsAcrossChunks) {
   std::mt19937 random(7);
   LineStore store;
   std::deque<QString> model;
+  std::deque<int64_t> stamps;
+  int64_t clock = 1'765'000'000'000;
+  // Times mostly a few milliseconds apart; now and then a clock set back, or a gap wider than
+  // a chunk's four bytes of them hold.
+  auto tick = [&] {
+    const int kind = int(random() % 200);
+    clock += kind == 0 ? -3'600'000 : kind == 1 ? int64_t(5'000'000'000) : int64_t(random() % 7);
+    return clock;
+  };
   for (int round = 0; round < 4000; ++round) {
     const int appends = random() % 40;
     for (int i = 0; i < appends; ++i) {
       model.push_back(Sample(random, round * 100 + i));
-      store.Append(model.back());
+      stamps.push_back(tick());
+      store.Append(model.back(), stamps.back());
     }
     const int drops = random() % 45;
     store.DropOldest(drops);
     model.erase(model.begin(), model.begin() + std::min<size_t>(drops, model.size()));
+    stamps.erase(stamps.begin(), stamps.begin() + std::min<size_t>(drops, stamps.size()));
     ASSERT_EQ(store.Count(), int64_t(model.size()));
     if (model.empty()) continue;
     const size_t probe = random() % model.size();
     ASSERT_EQ(store.Line(probe), model[probe]) << "round " << round;
+    ASSERT_EQ(store.Stamp(probe), stamps[probe]) << "round " << round;
   }
-  std::vector<QString> walked;
-  store.ForEach(3, int64_t(model.size()) + 10, [&](const QString& l) { walked.push_back(l); });
+  std::vector<std::pair<QString, int64_t>> walked;
+  store.ForEach(3, int64_t(model.size()) + 10,
+                [&](const QString& l, int64_t t) { walked.emplace_back(l, t); });
   ASSERT_EQ(walked.size(), model.size() > 3 ? model.size() - 3 : 0);
-  for (size_t i = 0; i < walked.size(); ++i) ASSERT_EQ(walked[i], model[i + 3]);
+  for (size_t i = 0; i < walked.size(); ++i)
+    ASSERT_EQ(walked[i], std::pair(model[i + 3], stamps[i + 3]));
   EXPECT_EQ(store.Line(-1), QString());
   EXPECT_EQ(store.Line(store.Count()), QString());
 
@@ -74,7 +88,7 @@ TEST(LineStore, AStoreKeptAtItsLimitHoldsNoMoreMemoryOverTime) {
   };
   fill(100'000);
   const size_t atLimit = store.Capacity();
-  EXPECT_LT(atLimit, size_t(100'000) * 32);  // 43 characters: 23 bytes, an offset, some slack
+  EXPECT_LT(atLimit, size_t(100'000) * 36);  // 43 characters: 23 bytes, an offset, a time, some slack
   fill(300'000);
   EXPECT_LE(store.Capacity(), atLimit + 64 * 1024 + 8 * 1024);
 }

@@ -1,7 +1,10 @@
 // The live port list, read from a made-up sysfs tree.
+#include "platform/serial_ports.h"
+
 #include <QDir>
 #include <QFile>
 
+#include "fake_serial_tree.h"
 #include "platform/registry.h"
 #include "store_fixture.h"
 
@@ -85,6 +88,84 @@ TEST_F(PortList, IsReadOnlyAndEmptyWithoutSysfs) {
   EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, QStringLiteral("HARDWARE\\Other"), KEY_READ, key),
             ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(QFile::exists(RegFile()));  // nothing of it is stored
+}
+
+// USB adapters: what the list shows of each and the name it stores, through the registry key
+// as the setup dialog reads it.
+TEST(UsbPortList, DescribesAdaptersAndStoresTheirStableNames) {
+  using fake_serial::UsbAdapter;
+  fake_serial::Tree tree;
+  tree.AddBuiltIn(QStringLiteral("ttyS0"));
+  tree.LinkById(QStringLiteral("pci-built-in"), QStringLiteral("../../ttyS0"));
+  tree.AddUsb(fake_serial::Ftdi());
+  tree.AddUsb(fake_serial::Ch340());
+  tree.AddUsb({QStringLiteral("ttyACM0"),
+               "STMicroelectronics",
+               "STM32 Virtual ComPort",
+               "6D8E3A5B4957",
+               "0483",
+               "5740",
+               {},
+               true});
+  tree.AddUsb({QStringLiteral("ttyUSB2"),
+               "Prolific",
+               "Prolific USB-Serial",
+               {},
+               "067b",
+               "2303",
+               QStringLiteral("usb-Prolific_b"),
+               false});
+  tree.LinkById(QStringLiteral("usb-Prolific_a"), QStringLiteral("../../ttyUSB2"));
+  tree.AddUsb({QStringLiteral("ttyUSB3"), "", "\x01\x7f", {}, "10c4", "ea60", {}, false});
+  tree.AddUsb({QStringLiteral("ttyUSB4"),
+               "Acme\tLab\x1b[31m",
+               QByteArray(300, 'x') + "\xff",
+               "S\nN",
+               "abcd",
+               "0001",
+               {},
+               false});
+  const QString longLink = QStringLiteral("usb-Long_") + QString(200, u'n');
+  tree.AddUsb({QStringLiteral("ttyUSB5"), {}, "Long", {}, "abcd", "0002", longLink, false});
+  tree.LinkById(QStringLiteral("usb-elsewhere"), QStringLiteral("../../ttyUSB9"));
+  fake_serial::Tree::Put(tree.Dev() + QStringLiteral("/serial/by-id/not-a-link"), {});
+
+  struct Row {
+    QString valueName, name, description;
+  };
+  const std::vector<Row> expected{
+      {"\\Device\\ttyACM0", "/dev/ttyACM0",
+       "STMicroelectronics STM32 Virtual ComPort (6D8E3A5B4957)"},
+      {"\\Device\\ttyS0", "/dev/ttyS0", ""},
+      {"\\Device\\ttyUSB0", tree.ById("usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0"),
+       "FTDI FT232R USB UART (A10K1234)"},
+      {"\\Device\\ttyUSB1", tree.ById("usb-1a86_USB_Serial-if00-port0"), "USB Serial"},
+      {"\\Device\\ttyUSB2", tree.ById("usb-Prolific_a"), "Prolific USB-Serial"},
+      {"\\Device\\ttyUSB3", "/dev/ttyUSB3", "USB 10c4:ea60"},
+      {"\\Device\\ttyUSB4", "/dev/ttyUSB4", "Acme Lab [31m " + QString(64, u'x') + " (S N)"},
+      // A link too long for the list's 256-byte values: the plain path instead.
+      {"\\Device\\ttyUSB5", "/dev/ttyUSB5", "Long"},
+  };
+  const std::vector<SerialPortEntry> ports = ListSerialPortDevices();
+  ASSERT_EQ(ports.size(), expected.size());
+  for (size_t i = 0; i < ports.size(); ++i) {
+    EXPECT_EQ(ports[i].valueName, expected[i].valueName);
+    EXPECT_EQ(ports[i].Name(), expected[i].name) << i;
+    EXPECT_EQ(ports[i].description, expected[i].description) << i;
+  }
+
+  RegistryKeyPtr key;
+  ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, QStringLiteral("HARDWARE\\DEVICEMAP\\SERIALCOMM"),
+                         KEY_READ, key),
+            ERROR_SUCCESS);
+  QString name;
+  RegValue value;
+  for (uint32_t i = 0; i < expected.size(); ++i) {
+    ASSERT_EQ(RegEnumValue(*key, i, 256, 256, name, value), ERROR_SUCCESS);
+    EXPECT_EQ(name, expected[i].valueName);
+    EXPECT_EQ(value.text, expected[i].name);
+  }
+  RegCloseKey(key);
 }
 
 }  // namespace
