@@ -10,6 +10,7 @@
 #include "framework/tcolor.h"
 #include "instruments/integer_output.h"
 #include "instruments/led/ab_led.h"
+#include "instruments/seven_segment_display.h"
 #include "skin/button.h"
 #include "skin/group_box.h"
 
@@ -55,6 +56,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   setMinimumSize(270, 50);
   resize(ClientWidth, ClientHeight);
   CreateComponents();
+  FindPanelParts();
   lineWatch_ = std::make_unique<TLineWatch>(*this);
   requestSend_ = std::make_unique<TRequestSend>(*ComPort, [this](bool sent) { RequestSent(sent); });
   WireHandlers();
@@ -67,6 +69,15 @@ TForm1::~TForm1() {
   ComPort->OnRxChar = nullptr;
   ComPort->OnLineLost = nullptr;
   framework::Guard([this] { ComPort->ClosePort(); });
+}
+
+void TForm1::FindPanelParts() {
+  for (int n = 1; n <= 10; ++n) {
+    leds_[size_t(n)] = FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(n));
+    for (int k = 0; k < 3; ++k)
+      displays_[size_t(n)][size_t(k)] = FindComponent<instruments::TiSevenSegmentInteger>(
+          QStringLiteral("isvnsgmntntgrA%1D%2").arg(n).arg(k));
+  }
 }
 
 void TForm1::WireHandlers() {

@@ -158,6 +158,11 @@ class TForm1 : public QWidget {
   TSlaveStats stats_;
   QTimer* statsTimer_ = nullptr;
   std::array<QLabel*, 11> statsLines_{};  // by slave address; [0] unused
+  // The panels' lamps and displays by slave address ([0] unused), found once by their names:
+  // looking them up by name for every answer cost more than the rest of the answer's handling.
+  std::array<instruments::TAbLED*, 11> leds_{};
+  std::array<std::array<instruments::TiSevenSegmentInteger*, 3>, 11> displays_{};
+  void FindPanelParts();
   void CreateStatsLines();
   void CreateStatsTable();
   void CreateMonitorSave();

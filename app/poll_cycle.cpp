@@ -102,7 +102,7 @@ void TForm1::tmr1Timer(QObject*) {
   if (AnswerState == 0) {
     IncrementPanel(3);
     stats_.Missed();
-    if (auto led = FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(TxFrame[0])))
+    if (instruments::TAbLED* led = TxFrame[0] <= 10 ? leds_[TxFrame[0]] : nullptr)
       led->SetStatusInt(0);
   }
   AnswerState = 0;
@@ -211,15 +211,14 @@ void TForm1::PollingStopped() {
 
 void TForm1::ShowAnswer() {
   const int a = RxFrame[0];
+  // An address with no panel shows nowhere.
+  if (a < 1 || a > 10) return;
   for (int k = 0; k < 3; ++k) {
     uint16_t value = 0;
-    auto display = FindComponent<instruments::TiSevenSegmentInteger>(
-        QStringLiteral("isvnsgmntntgrA%1D%2").arg(a).arg(k));
-    // Only registers the answer carries; an address with no panel shows nowhere.
-    if (display && AnswerRegister(k, value)) display->SetValue(value);
+    // Only registers the answer carries.
+    if (displays_[a][k] && AnswerRegister(k, value)) displays_[a][k]->SetValue(value);
   }
-  if (auto led = FindComponent<instruments::TAbLED>(QStringLiteral("abld%1").arg(a)))
-    led->SetStatusInt(1);
+  if (leds_[a]) leds_[a]->SetStatusInt(1);
 }
 
 }  // namespace app

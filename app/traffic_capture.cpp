@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -47,7 +48,34 @@ QString TTrafficCapture::Open(const QString& path) {
   struct stat file {};
   regular_ = ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode);
   fd_ = fd;
+  if (regular_ && file.st_size > 0) EndOnAWholeLine(file.st_size);
   return {};
+}
+
+// A line crossing a page boundary of the file goes in as two copies in the kernel, and a kill
+// between them leaves its first part. Such a fragment of one of our lines (a time so far) is cut
+// off; any other unfinished last line (not a capture of ours) is ended with a line break, so
+// that the session's lines start on lines of their own either way.
+void TTrafficCapture::EndOnAWholeLine(off_t size) {
+  char tail[4096];
+  const off_t from = std::max<off_t>(0, size - off_t(sizeof tail));
+  // The capture's own descriptor only writes: the end is read through one of its own.
+  const int reader = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (reader < 0) return;
+  const ssize_t got = ::pread(reader, tail, size_t(size - from), from);
+  ::close(reader);
+  if (got <= 0 || tail[got - 1] == '\n') return;
+  const char* newline = static_cast<const char*>(memrchr(tail, '\n', size_t(got)));
+  const size_t start = newline ? size_t(newline - tail) + 1 : 0;
+  static constexpr char kShape[] = "dddd-dd-dd dd:dd:dd.dddddd ";
+  bool ours = newline || from == 0;
+  for (size_t i = start; ours && i < size_t(got); ++i) {
+    const size_t k = i - start;
+    if (k >= sizeof kShape - 1) break;
+    ours = kShape[k] == 'd' ? tail[i] >= '0' && tail[i] <= '9' : tail[i] == kShape[k];
+  }
+  if (ours && ::ftruncate(fd_, from + off_t(start)) == 0) return;
+  [[maybe_unused]] const ssize_t ended = ::write(fd_, "\n", 1);
 }
 
 int64_t TTrafficCapture::Now() const {

@@ -14,6 +14,8 @@
 // answer, are written when the request ends (the next tick), as one line.
 #pragma once
 
+#include <sys/types.h>
+
 #include <QString>
 
 #include <cstdint>
@@ -71,6 +73,7 @@ class TTrafficCapture {
   std::string Begin(int64_t us, const char* kind) const;
   void Write(const std::string& line);
   bool WriteWhole(const std::string& line, int& error);
+  void EndOnAWholeLine(off_t size);
   void Fail(int error);
   int64_t Now() const;
 

@@ -17,7 +17,26 @@ namespace framework {
 
 namespace {
 constexpr int kMargin = 2;
+
+bool PrintableAscii(QStringView line) {
+  for (QChar c : line)
+    if (c.unicode() < 0x20 || c.unicode() > 0x7E) return false;
+  return true;
 }
+
+// The one advance of every printable ASCII character when the font has one (fixed pitch, whole
+// pixels, no kerning); 0 otherwise. Checked on the whole set, so the shortcut is exact.
+int CommonAsciiAdvance(const QFont& font) {
+  const QFontMetrics metrics(font);
+  QString all;
+  for (char16_t c = 0x20; c <= 0x7E; ++c) all += QChar(c);
+  const int one = metrics.horizontalAdvance(QChar(u' '));
+  if (one <= 0 || metrics.horizontalAdvance(all) != one * int(all.size())) return 0;
+  for (QChar c : all)
+    if (metrics.horizontalAdvance(c) != one) return 0;
+  return one;
+}
+}  // namespace
 
 TLineMemo::TLineMemo(QWidget* parent) : QAbstractScrollArea(parent), refresh_(new QTimer(this)) {
   refresh_->setSingleShot(true);
@@ -38,13 +57,20 @@ TLineMemo::TLineMemo(QWidget* parent) : QAbstractScrollArea(parent), refresh_(ne
 
 void TLineMemo::Append(const QString& text) { Append(text, QDateTime::currentMSecsSinceEpoch()); }
 
+// A traffic line in a fixed-pitch font costs a multiplication instead of a text layout: at
+// hundreds of lines a second, laying each out was a good part of the program's time.
+int TLineMemo::LineWidth(const QString& line) const {
+  if (asciiAdvance_ < 0) asciiAdvance_ = CommonAsciiAdvance(font());
+  if (asciiAdvance_ > 0 && PrintableAscii(line)) return asciiAdvance_ * int(line.size());
+  return QFontMetrics(font()).horizontalAdvance(line);
+}
+
 void TLineMemo::Append(const QString& text, int64_t stampMs) {
   const auto lines = QStringView(text).split(u'\n');
-  const QFontMetrics metrics(font());
   for (QStringView line : lines) {
     const QString one = line.toString();
     store_.Append(one, stampMs);
-    widest_ = std::max(widest_, metrics.horizontalAdvance(one));
+    widest_ = std::max(widest_, LineWidth(one));
   }
   Trim();
   ScheduleRefresh();
@@ -210,10 +236,10 @@ void TLineMemo::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
   if (event->type() != QEvent::FontChange) return;
   // Widths were measured in the old font.
-  const QFontMetrics metrics(font());
+  asciiAdvance_ = -1;
   widest_ = 0;
   store_.ForEach(0, store_.Count() - 1,
-                 [&](const QString& line) { widest_ = std::max(widest_, metrics.horizontalAdvance(line)); });
+                 [&](const QString& line) { widest_ = std::max(widest_, LineWidth(line)); });
   Refresh();
 }
 

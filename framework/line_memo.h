@@ -74,6 +74,8 @@ class TLineMemo : public QAbstractScrollArea {
   int64_t anchor_ = -1, cursor_ = -1;  // selected serials, inclusive; -1: none
   int64_t droppedSinceRefresh_ = 0;
   int widest_ = 0;
+  int LineWidth(const QString& line) const;
+  mutable int asciiAdvance_ = -1;  // of the current font; -1: not known yet
   QTimer* refresh_;
 };
 

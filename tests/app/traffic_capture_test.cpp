@@ -194,7 +194,7 @@ TEST(CaptureFile, AKillAtAnyMomentLeavesEveryWrittenLineWhole) {
   QTemporaryDir dir;
   std::mt19937 random(3);
   const auto answer = ReadAnswer(1, 1, 2, 3);
-  for (int round = 0; round < 20; ++round) {
+  for (int round = 0; round < 40; ++round) {
     const QString path = dir.filePath(QStringLiteral("killed%1.log").arg(round));
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -217,14 +217,50 @@ TEST(CaptureFile, AKillAtAnyMomentLeavesEveryWrittenLineWhole) {
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status));
+    // Only a line under way when the kill came can be cut (where it crosses a page of the
+    // file); the next capture into the file takes the piece off before its first line.
+    const QByteArray killed = ReadAll(path);
+    ASSERT_FALSE(killed.isEmpty());
+    TTrafficCapture again;
+    ASSERT_TRUE(again.Open(path).isEmpty());
     const QByteArray written = ReadAll(path);
-    ASSERT_FALSE(written.isEmpty());
-    EXPECT_TRUE(written.endsWith('\n')) << "round " << round;
+    EXPECT_EQ(written, killed.left(killed.lastIndexOf('\n') + 1)) << "round " << round;
     const QStringList lines = Untimed(path);
     for (const QString& line : lines)
       ASSERT_TRUE(line == "Tx" + Hex(kRequest1) || line == "Rx" + Hex(answer) ||
                   line == QStringLiteral("-- a note of some length to vary the lines"))
           << line.toStdString();
+  }
+}
+
+// What a new capture finds at the end of an existing file: a piece of one of its own lines is
+// taken off, anything else unfinished is ended; whole lines stay as they are.
+TEST(CaptureFile, ANewCaptureStartsOnALineOfItsOwn) {
+  QTemporaryDir dir;
+  const std::string whole = "2026-12-08 05:58:20.123456 Tx 01 03 00 00 00 03 05 CB\n";
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""},
+      {whole, whole},
+      {whole + "2", whole},
+      {whole + "2026-12-08 05:5", whole},
+      {whole + "2026-12-08 05:58:20.123456 Tx 01 0", whole},
+      {"2026-12", ""},
+      {whole + "notes of my own", whole + "notes of my own\n"},
+      {whole + "2026-12-08T05", whole + "2026-12-08T05\n"},
+      {"no line break at all", "no line break at all\n"},
+      {std::string(5000, 'x') + "\n" + "2026", std::string(5000, 'x') + "\n"},
+      {"2026" + std::string(5000, '0'), "2026" + std::string(5000, '0') + "\n"},
+  };
+  int n = 0;
+  for (const auto& [before, after] : cases) {
+    const QString path = dir.filePath(QStringLiteral("f%1.log").arg(n++));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(before.data(), qint64(before.size()));
+    file.close();
+    TTrafficCapture capture;
+    ASSERT_TRUE(capture.Open(path).isEmpty());
+    EXPECT_EQ(ReadAll(path).toStdString(), after) << before.substr(0, 60);
   }
 }
 
