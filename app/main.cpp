@@ -150,6 +150,11 @@ void WriteCounts(const QString& path, const app::TForm1& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every time of day the monitor and the capture show goes through the C library's local time.
+  // With TZ unset it looks at /etc/localtime again on each call (two file checks a frame);
+  // naming the same file once lets it keep what it read. A change of the system's time zone is
+  // then seen at the next start.
+  if (qEnvironmentVariableIsEmpty("TZ")) qputenv("TZ", ":/etc/localtime");
   const std::variant<app::Options, int> read = app::ReadOptions(argc, argv);
   if (const int* status = std::get_if<int>(&read)) return *status;
   const app::Options& options = std::get<app::Options>(read);

@@ -24,16 +24,24 @@ bool PrintableAscii(QStringView line) {
   return true;
 }
 
-// The one advance of every printable ASCII character when the font has one (fixed pitch, whole
-// pixels, no kerning); 0 otherwise. Checked on the whole set, so the shortcut is exact.
+// The one advance, in 1/64 pixel, of every printable ASCII character when the font has one
+// (fixed pitch, no kerning); 0 otherwise. A text's width is then its characters' advances added
+// up and rounded to a pixel, as Qt lays it out; checked against the layout itself on every
+// character and on lines of every length up to 160, so the shortcut is exact.
 int CommonAsciiAdvance(const QFont& font) {
+  const QFontMetricsF exact(font);
   const QFontMetrics metrics(font);
+  const int one = qRound(exact.horizontalAdvance(QChar(u' ')) * 64);
+  if (one <= 0) return 0;
   QString all;
-  for (char16_t c = 0x20; c <= 0x7E; ++c) all += QChar(c);
-  const int one = metrics.horizontalAdvance(QChar(u' '));
-  if (one <= 0 || metrics.horizontalAdvance(all) != one * int(all.size())) return 0;
-  for (QChar c : all)
-    if (metrics.horizontalAdvance(c) != one) return 0;
+  for (char16_t c = 0x20; c <= 0x7E; ++c) {
+    all += QChar(c);
+    if (qRound(exact.horizontalAdvance(QChar(c)) * 64) != one) return 0;
+  }
+  for (int n = 1; n <= 160; ++n) {
+    const QString line = all.repeated(2).left(n);
+    if (metrics.horizontalAdvance(line) != (n * one + 32) / 64) return 0;
+  }
   return one;
 }
 }  // namespace
@@ -61,7 +69,8 @@ void TLineMemo::Append(const QString& text) { Append(text, QDateTime::currentMSe
 // hundreds of lines a second, laying each out was a good part of the program's time.
 int TLineMemo::LineWidth(const QString& line) const {
   if (asciiAdvance_ < 0) asciiAdvance_ = CommonAsciiAdvance(font());
-  if (asciiAdvance_ > 0 && PrintableAscii(line)) return asciiAdvance_ * int(line.size());
+  if (asciiAdvance_ > 0 && PrintableAscii(line))
+    return int((int64_t(line.size()) * asciiAdvance_ + 32) / 64);
   return QFontMetrics(font()).horizontalAdvance(line);
 }
 

@@ -75,7 +75,7 @@ class TLineMemo : public QAbstractScrollArea {
   int64_t droppedSinceRefresh_ = 0;
   int widest_ = 0;
   int LineWidth(const QString& line) const;
-  mutable int asciiAdvance_ = -1;  // of the current font; -1: not known yet
+  mutable int asciiAdvance_ = -1;  // of the current font, in 1/64 pixel; -1: not known yet
   QTimer* refresh_;
 };
 
