@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <functional>
+#include <atomic>
 #include <memory>
 
 namespace platform {
@@ -163,6 +164,9 @@ class TCustomComPort : public QObject {
   virtual void DoRxChar(int Count);
   virtual void DoRxBuf(const void* Buffer, int Count);
   virtual void DoTxEmpty();
+  // Whether a transmit-empty event is heard at all: a port class whose DoTxEmpty does more
+  // than raise OnTxEmpty says so here too. Asked at each write.
+  virtual bool HearsTxEmpty() const { return bool(OnTxEmpty); }
   virtual void DoBreak();
   virtual void DoRing();
   virtual void DoRxFlag();
@@ -221,6 +225,9 @@ class TCustomComPort : public QObject {
   platform::SerialOpener opener_;
   std::shared_ptr<platform::SerialDevice> device_;
   std::unique_ptr<TComThread> eventThread_;
+  // Set at each write when nobody hears its transmit-empty event: the event thread then does
+  // not hand that event to the GUI thread (a wake-up and a wait for nothing, every request).
+  std::atomic<bool> txEmptyUnheard_{false};
   std::unique_ptr<TComEventWindow> eventWindow_;
 };
 

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 using namespace serial;
 using platform::RecordingLine;
@@ -297,4 +298,28 @@ TEST_F(Delivery, AHandlerOfTheLostLineMayCloseThePort) {
     ASSERT_TRUE(ProcessUntil([&] { return !line.DeviceOpen(); })) << method;
   }
   EXPECT_TRUE(reports.isEmpty());
+}
+
+// A write's transmit-empty reaches the GUI thread only when a handler is there to hear it: it
+// would cost a hand-over and a wait for nothing on every request.
+TEST_F(Delivery, ATransmitEmptyNobodyHearsStaysOnTheEventThread) {
+  std::atomic<int> heard{0};
+  port.OnRxChar = [&](QObject*, int) { Log("rxchar"); };
+  port.OpenPort();
+  const uint8_t request[] = {1, 3, 0, 0, 0, 3, 5, 0xCB};
+  for (const bool handler : {false, true, false}) {
+    port.OnTxEmpty = handler ? framework::TNotifyEvent([&](QObject*) { ++heard; })
+                             : framework::TNotifyEvent();
+    ProcessFor(50);
+    const int before = heard;
+    ASSERT_EQ(port.SendBytes(request, 8), 8);
+    // The event thread has had its time; only a batch for the GUI thread is waiting there.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(framework::CheckSynchronize(), handler) << handler;
+    EXPECT_EQ(heard - before, handler ? 1 : 0);
+  }
+  // Other events still come: bytes after an unheard transmit-empty.
+  line.Inject({9});
+  ASSERT_TRUE(ProcessUntil([&] { return Logged().contains("rxchar"); }));
+  port.ClosePort();
 }
