@@ -142,6 +142,11 @@ class SerialDevice {
   // pseudo-terminal closed, an adapter pulled). Once gone it stays gone; only opening the name
   // again can bring the line back.
   virtual bool LineGone() { return false; }
+
+  // Not a Win32 call: events of the mask that nobody will hear for now (EV_TXEMPTY when the
+  // owner has no handler for it). A device may leave them out instead of waking a waiter for
+  // them; others deliver them as usual.
+  virtual void SetUnheardEvents(uint32_t /*events*/) {}
 };
 
 // Opens a serial device by port name with exclusive access (CreateFile on "\\.\" + name).

@@ -467,8 +467,15 @@ void PosixSerialDevice::ExpireWrites(Clock::time_point now) {
   }
 }
 
+void PosixSerialDevice::SetUnheardEvents(uint32_t events) {
+  std::lock_guard<std::mutex> lock(m_);
+  unheard_ = events;
+}
+
+// Watching costs a look at the kernel's queue and a wake-up of the waiter: not for an event
+// nobody hears.
 void PosixSerialDevice::WatchTxEmpty(Clock::time_point now) {
-  if (!(core_.Mask() & EV_TXEMPTY) || !writes_.empty()) return;
+  if (!(core_.Mask() & EV_TXEMPTY) || (unheard_ & EV_TXEMPTY) || !writes_.empty()) return;
   txWatch_ = true;
   txCheckAt_ = now;
   CheckTxEmpty(now);

@@ -136,6 +136,7 @@ class PosixSerialDevice final : public SerialDevice {
   bool GetCommModemStatus(uint32_t* status) override;
   bool PurgeComm(uint32_t flags) override;
   bool LineGone() override;
+  void SetUnheardEvents(uint32_t events) override;
 
  private:
   struct WriteOp {
@@ -185,6 +186,7 @@ class PosixSerialDevice final : public SerialDevice {
   // queue leaves bytes in the kernel instead of dropping them.
   bool flowHold_ = false;
   bool txWatch_ = false;
+  uint32_t unheard_ = 0;  // events nobody hears: not watched for, not raised
   Clock::time_point txCheckAt_;
   bool modemSupported_ = false;
   bool countersSupported_ = false;

@@ -40,7 +40,9 @@ int TCustomComPort::BeginSend(const void* buffer, int count, TTransfer* transfer
   transfer->Data.reset(new uint8_t[size_t(count) + 1]);
   if (count > 0) std::memcpy(transfer->Data.get(), buffer, size_t(count));
   transfer->DataLength = count;
-  txEmptyUnheard_.store(!HearsTxEmpty(), std::memory_order_relaxed);
+  const bool unheard = !HearsTxEmpty();
+  txEmptyUnheard_.store(unheard, std::memory_order_relaxed);
+  Device().SetUnheardEvents(unheard ? platform::EV_TXEMPTY : 0);
   uint32_t written = 0;
   if (!Device().WriteFile(transfer->Data.get(), uint32_t(count), &written, &transfer->Overlapped) &&
       platform::GetLastError() != platform::ERROR_IO_PENDING)

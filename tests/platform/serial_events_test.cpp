@@ -82,6 +82,21 @@ TEST_P(SerialEvents, UnmaskedEventsAreForgottenAndTxEmptyFollowsAWrite) {
   EXPECT_EQ(mask, EV_TXEMPTY);
 }
 
+// A transmit-empty nobody hears leaves the waiter asleep; heard again, it comes as before.
+TEST_P(SerialEvents, AnUnheardTxEmptyLeavesTheWaitAlone) {
+  ASSERT_TRUE(device_->SetCommMask(EV_TXEMPTY));
+  uint32_t mask = 0;
+  Overlapped op, first, second;
+  StartWait(mask, op);
+  device_->SetUnheardEvents(EV_TXEMPTY);
+  ASSERT_TRUE(device_->WriteFile("go", 2, nullptr, &first.ov));
+  EXPECT_FALSE(op.Signalled(150ms));
+  device_->SetUnheardEvents(0);
+  ASSERT_TRUE(device_->WriteFile("go", 2, nullptr, &second.ov));
+  ASSERT_TRUE(op.Signalled(2s));
+  EXPECT_EQ(mask, EV_TXEMPTY);
+}
+
 TEST_P(SerialEvents, NearlyFullQueueRaisesRx80Full) {
   ASSERT_TRUE(device_->SetupComm(10, 10));
   ASSERT_TRUE(device_->SetCommMask(EV_RX80FULL));
