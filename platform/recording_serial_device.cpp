@@ -17,6 +17,7 @@ struct RecordingLine::State {
   std::vector<uint8_t> written;
   uint32_t inputSize = 4096;
   uint32_t eventMask = 0;
+  uint32_t unheard = 0;  // events a write would raise that nobody hears
   uint32_t history = 0;
   bool held = false;
   uint32_t errors = 0;
@@ -58,7 +59,12 @@ struct RecordingLine::State {
     stalledWrite->Pending = false;
     if (stalledWrite->hEvent) stalledWrite->hEvent->Set();
     stalledWrite = nullptr;
-    if (!error) Raise(EV_TXEMPTY);
+    if (!error) RaiseWritten();
+  }
+
+  // A finished write's transmit-empty, unless nobody hears it.
+  void RaiseWritten() {
+    if (!(unheard & EV_TXEMPTY)) Raise(EV_TXEMPTY);
   }
 
   void Raise(uint32_t events) {
@@ -219,7 +225,7 @@ class RecordingSerialDevice : public SerialDevice {
     s_->written.insert(s_->written.end(), bytes, bytes + count);
     if (written) *written = count;
     CompleteAtOnce(ov, count);
-    s_->Raise(EV_TXEMPTY);
+    s_->RaiseWritten();
     return true;
   }
 
@@ -270,6 +276,11 @@ class RecordingSerialDevice : public SerialDevice {
   }
 
   // A query of ours, not a Win32 call: not recorded, so that call orders read as Win32's.
+  void SetUnheardEvents(uint32_t events) override {
+    std::lock_guard<std::mutex> guard(s_->lock);
+    s_->unheard = events;
+  }
+
   bool LineGone() override {
     std::lock_guard<std::mutex> guard(s_->lock);
     return s_->hungUp;

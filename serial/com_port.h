@@ -13,7 +13,6 @@
 #include <QThread>
 
 #include <functional>
-#include <atomic>
 #include <memory>
 
 namespace platform {
@@ -225,9 +224,6 @@ class TCustomComPort : public QObject {
   platform::SerialOpener opener_;
   std::shared_ptr<platform::SerialDevice> device_;
   std::unique_ptr<TComThread> eventThread_;
-  // Set at each write when nobody hears its transmit-empty event: the event thread then does
-  // not hand that event to the GUI thread (a wake-up and a wait for nothing, every request).
-  std::atomic<bool> txEmptyUnheard_{false};
   std::unique_ptr<TComEventWindow> eventWindow_;
 };
 

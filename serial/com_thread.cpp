@@ -84,12 +84,8 @@ void TComThread::Run() {
       if (signalled != platform::WAIT_OBJECT_0 + 1) break;
       uint32_t transferred = 0;
       if (device_->GetOverlappedResult(&overlapped, &transferred, false)) {
-        const TComEvents raised = MaskToEvents(mask);
-        events_ = raised;
-        // What no handler hears goes no further; a batch left with nothing is not delivered.
-        if (raised.Contains(evTxEmpty) && port_->txEmptyUnheard_.load(std::memory_order_relaxed))
-          events_.Exclude(evTxEmpty);
-        if (!events_.Empty() || raised.Empty()) DeliverEvents();
+        events_ = MaskToEvents(mask);
+        DeliverEvents();
       }
       ReportLineLost();
     }

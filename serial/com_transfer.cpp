@@ -40,9 +40,9 @@ int TCustomComPort::BeginSend(const void* buffer, int count, TTransfer* transfer
   transfer->Data.reset(new uint8_t[size_t(count) + 1]);
   if (count > 0) std::memcpy(transfer->Data.get(), buffer, size_t(count));
   transfer->DataLength = count;
-  const bool unheard = !HearsTxEmpty();
-  txEmptyUnheard_.store(unheard, std::memory_order_relaxed);
-  Device().SetUnheardEvents(unheard ? platform::EV_TXEMPTY : 0);
+  // A transmit-empty nobody hears would wake the event thread and the GUI thread for nothing,
+  // every request: the device leaves it out.
+  Device().SetUnheardEvents(HearsTxEmpty() ? 0 : platform::EV_TXEMPTY);
   uint32_t written = 0;
   if (!Device().WriteFile(transfer->Data.get(), uint32_t(count), &written, &transfer->Overlapped) &&
       platform::GetLastError() != platform::ERROR_IO_PENDING)

@@ -300,8 +300,8 @@ TEST_F(Delivery, AHandlerOfTheLostLineMayCloseThePort) {
   EXPECT_TRUE(reports.isEmpty());
 }
 
-// A write's transmit-empty reaches the GUI thread only when a handler is there to hear it: it
-// would cost a hand-over and a wait for nothing on every request.
+// A write's transmit-empty reaches the GUI thread only when a handler is there to hear it: the
+// device is told at each write, and leaves out what nobody hears.
 TEST_F(Delivery, ATransmitEmptyNobodyHearsStaysOnTheEventThread) {
   std::atomic<int> heard{0};
   port.OnRxChar = [&](QObject*, int) { Log("rxchar"); };
