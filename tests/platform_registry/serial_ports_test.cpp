@@ -1,11 +1,7 @@
 // The live port list, read from a made-up sysfs tree.
 #include "platform/serial_ports.h"
 
-#include <QDir>
-#include <QFile>
-
 #include "fake_serial_tree.h"
-#include "platform/registry.h"
 #include "store_fixture.h"
 
 namespace {
@@ -14,31 +10,11 @@ using namespace platform;
 
 class PortList : public store_test::StoreTest {
  protected:
-  void SetUp() override {
-    StoreTest::SetUp();
-    SetSysfsRoot(Path(QStringLiteral("sys")));
-  }
-  void TearDown() override {
-    SetSysfsRoot({});
-    StoreTest::TearDown();
-  }
-
   // A tty as the kernel shows it; driver names the device's driver link when not empty.
   void AddTty(const QString& name, bool device, const char* type = nullptr,
               const QString& driver = {}) {
-    const QString tty = Path(QStringLiteral("sys/class/tty/") + name);
-    ASSERT_TRUE(QDir().mkpath(tty));
-    if (device) {
-      const QString dev = Path(QStringLiteral("sys/devices/") + name);
-      ASSERT_TRUE(QDir().mkpath(dev));
-      ASSERT_TRUE(QFile::link(dev, tty + QStringLiteral("/device")));
-      if (!driver.isEmpty()) {
-        const QString drv = Path(QStringLiteral("sys/bus/drivers/") + driver);
-        QDir().mkpath(drv);
-        ASSERT_TRUE(QFile::link(drv, dev + QStringLiteral("/driver")));
-      }
-    }
-    if (type) Put(tty + QStringLiteral("/type"), type);
+    ASSERT_TRUE(tree.AddTty(
+        name, device ? tree.Sys() + QStringLiteral("/devices/") + name : QString(), type, driver));
   }
 
   // The ports as the setup dialog will show them: data of every value, sorted.
@@ -59,6 +35,8 @@ class PortList : public store_test::StoreTest {
     ports.sort(Qt::CaseInsensitive);
     return ports;
   }
+
+  fake_serial::Tree tree;
 };
 
 TEST_F(PortList, ListsDevicesAndRealUartsOnly) {
@@ -93,40 +71,21 @@ TEST_F(PortList, IsReadOnlyAndEmptyWithoutSysfs) {
 // USB adapters: what the list shows of each and the name it stores, through the registry key
 // as the setup dialog reads it.
 TEST(UsbPortList, DescribesAdaptersAndStoresTheirStableNames) {
-  using fake_serial::UsbAdapter;
+  using fake_serial::Usb;
   fake_serial::Tree tree;
   tree.AddBuiltIn(QStringLiteral("ttyS0"));
   tree.LinkById(QStringLiteral("pci-built-in"), QStringLiteral("../../ttyS0"));
-  tree.AddUsb(fake_serial::Ftdi());
-  tree.AddUsb(fake_serial::Ch340());
-  tree.AddUsb({QStringLiteral("ttyACM0"),
-               "STMicroelectronics",
-               "STM32 Virtual ComPort",
-               "6D8E3A5B4957",
-               "0483",
-               "5740",
-               {},
-               true});
-  tree.AddUsb({QStringLiteral("ttyUSB2"),
-               "Prolific",
-               "Prolific USB-Serial",
-               {},
-               "067b",
-               "2303",
-               QStringLiteral("usb-Prolific_b"),
-               false});
-  tree.LinkById(QStringLiteral("usb-Prolific_a"), QStringLiteral("../../ttyUSB2"));
-  tree.AddUsb({QStringLiteral("ttyUSB3"), "", "\x01\x7f", {}, "10c4", "ea60", {}, false});
-  tree.AddUsb({QStringLiteral("ttyUSB4"),
-               "Acme\tLab\x1b[31m",
-               QByteArray(300, 'x') + "\xff",
-               "S\nN",
-               "abcd",
-               "0001",
-               {},
-               false});
   const QString longLink = QStringLiteral("usb-Long_") + QString(200, u'n');
-  tree.AddUsb({QStringLiteral("ttyUSB5"), {}, "Long", {}, "abcd", "0002", longLink, false});
+  for (const fake_serial::UsbAdapter& adapter :
+       {fake_serial::Ftdi(), fake_serial::Ch340(),
+        Usb("ttyACM0", "STMicroelectronics", "STM32 Virtual ComPort", "6D8E3A5B4957", "0483",
+            "5740", {}, true),
+        Usb("ttyUSB2", "Prolific", "Prolific USB-Serial", {}, "067b", "2303", "usb-Prolific_b"),
+        Usb("ttyUSB3", "", "\x01\x7f", {}, "10c4", "ea60"),
+        Usb("ttyUSB4", "Acme\tLab\x1b[31m", QByteArray(300, 'x') + "\xff", "S\nN", "abcd", "0001"),
+        Usb("ttyUSB5", {}, "Long", {}, "abcd", "0002", longLink)})
+    tree.AddUsb(adapter);
+  tree.LinkById(QStringLiteral("usb-Prolific_a"), QStringLiteral("../../ttyUSB2"));
   tree.LinkById(QStringLiteral("usb-elsewhere"), QStringLiteral("../../ttyUSB9"));
   fake_serial::Tree::Put(tree.Dev() + QStringLiteral("/serial/by-id/not-a-link"), {});
 
@@ -148,12 +107,6 @@ TEST(UsbPortList, DescribesAdaptersAndStoresTheirStableNames) {
   };
   const std::vector<SerialPortEntry> ports = ListSerialPortDevices();
   ASSERT_EQ(ports.size(), expected.size());
-  for (size_t i = 0; i < ports.size(); ++i) {
-    EXPECT_EQ(ports[i].valueName, expected[i].valueName);
-    EXPECT_EQ(ports[i].Name(), expected[i].name) << i;
-    EXPECT_EQ(ports[i].description, expected[i].description) << i;
-  }
-
   RegistryKeyPtr key;
   ASSERT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, QStringLiteral("HARDWARE\\DEVICEMAP\\SERIALCOMM"),
                          KEY_READ, key),
@@ -161,7 +114,10 @@ TEST(UsbPortList, DescribesAdaptersAndStoresTheirStableNames) {
   QString name;
   RegValue value;
   for (uint32_t i = 0; i < expected.size(); ++i) {
-    ASSERT_EQ(RegEnumValue(*key, i, 256, 256, name, value), ERROR_SUCCESS);
+    EXPECT_EQ(ports[i].valueName, expected[i].valueName);
+    EXPECT_EQ(ports[i].Name(), expected[i].name) << i;
+    EXPECT_EQ(ports[i].description, expected[i].description) << i;
+    ASSERT_EQ(RegEnumValue(*key, i, 256, 256, name, value), ERROR_SUCCESS);  // as the dialog reads
     EXPECT_EQ(name, expected[i].valueName);
     EXPECT_EQ(value.text, expected[i].name);
   }

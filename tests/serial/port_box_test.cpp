@@ -11,7 +11,6 @@
 
 #include "fake_serial_tree.h"
 #include "platform/recording_serial_device.h"
-#include "platform/registry.h"
 #include "qt_printers.h"
 #include "serial/com_port.h"
 #include "serial/com_setup_dialog.h"
@@ -25,13 +24,12 @@ namespace {
 
 const QString appPath = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\ZT_MODBUS_K");
 
-struct RunnerScope {
-  explicit RunnerScope(SetupDialogRunner runner) {
-    previous = SetSetupDialogRunner(std::move(runner));
-  }
-  ~RunnerScope() { SetSetupDialogRunner(previous); }
-  SetupDialogRunner previous;
-};
+// The entry of that name picked as from the dropped-down list.
+bool Pick(TComComboBox* box, const QString& name) {
+  box->setCurrentIndex(box->findText(name));
+  emit box->activated(box->currentIndex());
+  return true;
+}
 
 class PortBox : public store_test::StoreTest {
  protected:
@@ -44,16 +42,20 @@ class PortBox : public store_test::StoreTest {
     tree.AddUsb(fake_serial::Ch340());
   }
 
-  // Runs the dialog with `operate` acting in it; returns the port name after it closed.
-  QString Run(const std::function<bool(TComSetupFrm&)>& operate) {
-    RunnerScope scope(operate);
-    port.RunSetupDialog();
-    return port.Port();
+  // Runs the dialog of `on` (the fixture's port by default) with `operate` acting in it; returns
+  // the port name after it closed.
+  QString Run(const std::function<bool(TComSetupFrm&)>& operate, TComPort* on = nullptr) {
+    const SetupDialogRunner previous = SetSetupDialogRunner(operate);
+    (on ? *on : port).RunSetupDialog();
+    SetSetupDialogRunner(previous);
+    return (on ? *on : port).Port();
   }
 
   fake_serial::Tree tree;
   platform::RecordingLine line;
   TComPort port;
+  const QString ftdi = tree.ById(fake_serial::Ftdi().byId);
+  const QString ch340 = tree.ById(fake_serial::Ch340().byId);
 };
 
 QStringList Column(const QComboBox* box, int role) {
@@ -76,8 +78,6 @@ void Type(TComComboBox* box, const QString& text) {
 }  // namespace
 
 TEST_F(PortBox, ListsAdaptersByWhatTheyAreAndStoresTheStableName) {
-  const QString ftdi = tree.ById(QStringLiteral("usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0"));
-  const QString ch340 = tree.ById(QStringLiteral("usb-1a86_USB_Serial-if00-port0"));
   port.SetPort(QStringLiteral("/dev/ttyUSB0"));  // stored before names were stable
   const QString chosen = Run([&](TComSetupFrm& d) {
     TComComboBox* box = d.Combos[0];
@@ -96,10 +96,7 @@ TEST_F(PortBox, ListsAdaptersByWhatTheyAreAndStoresTheStableName) {
     EXPECT_LT(view->sizeHintForIndex(box->model()->index(0, 0)).height(),
               2 * view->fontMetrics().lineSpacing());
     EXPECT_GT(view->minimumWidth(), view->fontMetrics().horizontalAdvance(ftdi));
-    const int index = box->findText(ftdi);
-    box->setCurrentIndex(index);
-    emit box->activated(index);
-    return true;
+    return Pick(box, ftdi);
   });
   EXPECT_EQ(chosen, ftdi);
 
@@ -108,8 +105,7 @@ TEST_F(PortBox, ListsAdaptersByWhatTheyAreAndStoresTheStableName) {
   restored.setObjectName(QStringLiteral("ComPort"));
   restored.RestoreSettings(ssRegistry, appPath);
   EXPECT_EQ(restored.Port(), ftdi);
-  const QString dir = qEnvironmentVariable("ZT_SHOT_DIR");
-  if (!dir.isEmpty()) {
+  if (const QString dir = qEnvironmentVariable("ZT_SHOT_DIR"); !dir.isEmpty()) {
     QFile::remove(dir + QStringLiteral("/port-box-registry.reg"));
     QFile::copy(RegFile(), dir + QStringLiteral("/port-box-registry.reg"));
   }
@@ -124,8 +120,7 @@ TEST_F(PortBox, ListsAdaptersByWhatTheyAreAndStoresTheStableName) {
 
 // Plugged in again it comes back as another ttyUSBn: the stored stable name still opens it.
 TEST_F(PortBox, TheStableNameFollowsTheAdapterToAnotherTty) {
-  using platform::testing::PtyPair;
-  using namespace std::chrono_literals;
+  using namespace platform::testing;
   const fake_serial::UsbAdapter adapter = fake_serial::Ftdi();
   const QString stable = tree.ById(adapter.byId);
   PtyPair first;
@@ -133,49 +128,38 @@ TEST_F(PortBox, TheStableNameFollowsTheAdapterToAnotherTty) {
   TComPort real;  // the operating system's serial device, not the recording one
   real.setObjectName(QStringLiteral("ComPort"));
   real.SetPort(QStringLiteral("/dev/ttyS0"));
-  RunnerScope pick([&](TComSetupFrm& d) {
-    const int index = d.Combos[0]->findText(stable);
-    d.Combos[0]->setCurrentIndex(index);
-    emit d.Combos[0]->activated(index);
-    return true;
-  });
-  real.RunSetupDialog();
-  ASSERT_EQ(real.Port(), stable);
+  ASSERT_EQ(Run([&](TComSetupFrm& d) { return Pick(d.Combos[0], stable); }, &real), stable);
   const uint8_t request[8] = {0x01, 0x03, 0x00, 0x00, 0x00, 0x03, 0x05, 0xCB};
-  const std::string bytes(request, request + 8);
-  real.OpenPort();
-  EXPECT_EQ(real.SendBytes(request, 8), 8);
-  EXPECT_EQ(first.Receive(8, 2s), bytes);
+  const auto reaches = [&](PtyPair& far) {
+    real.OpenPort();
+    EXPECT_EQ(real.SendBytes(request, 8), 8);
+    EXPECT_EQ(far.Receive(8, 2s), std::string(request, request + 8));
+  };
+  reaches(first);
   real.ClosePort();
 
-  tree.Unplug(adapter.tty, adapter.byId);
+  tree.Unplug(adapter);
   fake_serial::UsbAdapter again = adapter;
   again.tty = QStringLiteral("ttyUSB3");
   tree.AddUsb(again);
   PtyPair second;
   tree.PointNode(again.tty, QString::fromStdString(second.SlavePath()));
-  RunnerScope look([&](TComSetupFrm& d) {
-    EXPECT_EQ(d.Combos[0]->count(), 3);  // listed, not kept as an unknown name
-    EXPECT_EQ(d.Combos[0]->Text(), stable);
-    return true;
-  });
-  real.RunSetupDialog();
-  EXPECT_EQ(real.Port(), stable);
-  real.OpenPort();
-  EXPECT_EQ(real.SendBytes(request, 8), 8);
-  EXPECT_EQ(second.Receive(8, 2s), bytes);
+  EXPECT_EQ(Run(
+                [&](TComSetupFrm& d) {
+                  EXPECT_EQ(d.Combos[0]->count(), 3);  // listed, not kept as an unknown name
+                  EXPECT_EQ(d.Combos[0]->Text(), stable);
+                  return true;
+                },
+                &real),
+            stable);
+  reaches(second);
 }
 
 // What the operator leaves in the box is stored on OK, without the spaces around it; Cancel
 // stores nothing whatever was typed.
 TEST_F(PortBox, OkStoresWhatWasTyped) {
-  struct Case {
-    const char* before;
-    const char* typed;
-    bool ok;
-    const char* stored;
-  };
-  const Case cases[] = {
+  // Stored before, typed, OK (or Cancel), stored after.
+  const std::tuple<const char*, const char*, bool, const char*> cases[] = {
       {"/dev/ttyS0", "/dev/pts/3", true, "/dev/pts/3"},
       {"/dev/ttyS0", "  tcp://192.168.1.20:502 ", true, "tcp://192.168.1.20:502"},
       {"", "COM3", true, "COM3"},
@@ -184,33 +168,28 @@ TEST_F(PortBox, OkStoresWhatWasTyped) {
       {"/dev/ttyS0", "   ", true, ""},
       {"/dev/ttyS0", "/dev/pts/3", false, "/dev/ttyS0"},
   };
-  for (const Case& c : cases) {
-    port.SetPort(QString::fromUtf8(c.before));
-    const QString typed = QString::fromUtf8(c.typed);
+  for (const auto& [before, typedText, ok, stored] : cases) {
+    port.SetPort(QString::fromUtf8(before));
+    const QString typed = QString::fromUtf8(typedText);
     EXPECT_EQ(Run([&](TComSetupFrm& d) {
                 Type(d.Combos[0], typed);
                 EXPECT_EQ(d.Combos[0]->Text(), typed);
-                return c.ok;
+                return ok;
               }),
-              QString::fromUtf8(c.stored))
-        << c.typed;
+              QString::fromUtf8(stored))
+        << typedText;
   }
 }
 
 TEST_F(PortBox, TheLastOfTypingAndPickingCounts) {
   port.SetPort(QStringLiteral("/dev/ttyS0"));
-  const QString ch340 = tree.ById(QStringLiteral("usb-1a86_USB_Serial-if00-port0"));
   EXPECT_EQ(Run([&](TComSetupFrm& d) {
               Type(d.Combos[0], QStringLiteral("/dev/pts/9"));
-              const int index = d.Combos[0]->findText(ch340);
-              d.Combos[0]->setCurrentIndex(index);
-              emit d.Combos[0]->activated(index);
-              return true;
+              return Pick(d.Combos[0], ch340);
             }),
             ch340);
   EXPECT_EQ(Run([&](TComSetupFrm& d) {
-              d.Combos[0]->setCurrentIndex(2);
-              emit d.Combos[0]->activated(2);
+              Pick(d.Combos[0], ftdi);  // the third entry
               Type(d.Combos[0], QStringLiteral("tcp://[::1]:1502"));
               return true;
             }),
@@ -259,7 +238,7 @@ TEST_F(PortBox, AutoApplyTakesATypedNameOnEnter) {
 // The list dropped down: as wide as the adapters' names and descriptions, and on the screen.
 // With ZT_SHOT_DIR set, the dialog and its list are saved there as port-box.png.
 TEST_F(PortBox, DroppedDownListFitsItsNamesAndTheScreen) {
-  port.SetPort(tree.ById(QStringLiteral("usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0")));
+  port.SetPort(ftdi);
   Run([&](TComSetupFrm& d) {
     TComComboBox* box = d.Combos[0];
     d.show();
@@ -273,8 +252,7 @@ TEST_F(PortBox, DroppedDownListFitsItsNamesAndTheScreen) {
                 box->view()->sizeHintForIndex(box->model()->index(i, 0)).width())
           << box->itemText(i).toStdString();
 
-    const QString dir = qEnvironmentVariable("ZT_SHOT_DIR");
-    if (!dir.isEmpty()) {
+    if (const QString dir = qEnvironmentVariable("ZT_SHOT_DIR"); !dir.isEmpty()) {
       QImage shot(screen.size(), QImage::Format_RGB32);
       shot.fill(QColor(0x3a, 0x6e, 0xa5));
       QPainter painter(&shot);
