@@ -45,12 +45,11 @@ TSlaveStats Figures(int asked2, int answered2) {
 }
 
 RunRecord Record(const TSlaveStats& stats, double minAnswered, int slaves = 3) {
+  const QDateTime start(QDate(2026, 12, 8), QTime(5, 58, 20, 123), QTimeZone(3600));
   RunRecord r{.port = "/dev/ttyUSB0", .baud = 9600, .dataBits = "8", .parity = "None",
               .stopBits = "1", .flowControl = "None", .slaves = slaves, .polls = 24,
-              .minAnswered = minAnswered,
-              .start = QDateTime(QDate(2026, 12, 8), QTime(5, 58, 20, 123), QTimeZone(3600)),
+              .minAnswered = minAnswered, .start = start, .end = start.addMSecs(12500),
               .stoppedBy = "polls", .stats = &stats};
-  r.end = r.start.addMSecs(12500);
   for (int a = 1; a <= 10; ++a) r.tx += stats.Of(a).requests, r.er += stats.Of(a).missed;
   return r;
 }
