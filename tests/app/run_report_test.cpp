@@ -31,41 +31,31 @@ std::variant<Options, int> Read(const QStringList& arguments, std::string* err =
 TSlaveStats Figures(int asked2, int answered2) {
   TSlaveStats stats;
   const auto t0 = TSlaveStats::Clock::now();
-  for (int r = 0; r < std::max(asked2, 4); ++r) {
-    if (r < 4) {
-      stats.Sent(1);
-      stats.Written(t0);
-      stats.Answered(1, t0 + std::chrono::microseconds(3000 + r * 500));
-    }
-    if (r < asked2) {
-      stats.Sent(2);
-      stats.Written(t0);
-      if (r < answered2)
-        stats.Answered(2, t0 + std::chrono::microseconds(10000));
-      else
-        stats.Missed();
-    }
+  for (int r = 0; r < 4; ++r) {
+    stats.Sent(1);
+    stats.Written(t0);
+    stats.Answered(1, t0 + std::chrono::microseconds(3000 + r * 500));
+  }
+  for (int r = 0; r < asked2; ++r) {
+    stats.Sent(2);
+    stats.Written(t0);
+    r < answered2 ? stats.Answered(2, t0 + std::chrono::microseconds(10000)) : stats.Missed();
   }
   return stats;
 }
 
 RunRecord Record(const TSlaveStats& stats, double minAnswered, int slaves = 3) {
-  RunRecord r;
-  r.port = QStringLiteral("/dev/ttyUSB0");
-  r.baud = 9600;
-  r.dataBits = QStringLiteral("8");
-  r.parity = QStringLiteral("None");
-  r.stopBits = QStringLiteral("1");
-  r.flowControl = QStringLiteral("None");
-  r.slaves = slaves;
-  r.polls = 24;
-  r.minAnswered = minAnswered;
-  r.start = QDateTime(QDate(2026, 12, 8), QTime(5, 58, 20, 123), QTimeZone(3600));
-  r.end = r.start.addMSecs(12500);
-  r.stoppedBy = QStringLiteral("polls");
+  const QDateTime start(QDate(2026, 12, 8), QTime(5, 58, 20, 123), QTimeZone(3600));
+  RunRecord r{.port = "/dev/ttyUSB0", .baud = 9600, .dataBits = "8", .parity = "None",
+              .stopBits = "1", .flowControl = "None", .slaves = slaves, .polls = 24,
+              .minAnswered = minAnswered, .start = start, .end = start.addMSecs(12500),
+              .stoppedBy = "polls", .stats = &stats};
   for (int a = 1; a <= 10; ++a) r.tx += stats.Of(a).requests, r.er += stats.Of(a).missed;
-  r.stats = &stats;
   return r;
+}
+
+QByteArray Compact(const QJsonObject& object) {
+  return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 }  // namespace
@@ -142,23 +132,22 @@ TEST(RunReport, TheReportCarriesTheSettingsTotalsAndEverySlave) {
   EXPECT_EQ(report["end"].toString(), "2026-12-08T05:58:32.623+01:00");
   EXPECT_EQ(report["stoppedBy"].toString(), "polls");
   EXPECT_FALSE(report["passed"].toBool(true));
-  const QJsonObject settings = report["settings"].toObject();
-  EXPECT_EQ(QJsonDocument(settings).toJson(QJsonDocument::Compact),
+  EXPECT_EQ(Compact(report["settings"].toObject()),
             R"({"baud":9600,"dataBits":"8","flowControl":"None","minAnsweredPercent":100,)"
             R"("parity":"None","polls":24,"port":"/dev/ttyUSB0","seconds":null,"slaves":3,)"
             R"("stopBits":"1"})");
-  EXPECT_EQ(QJsonDocument(report["totals"].toObject()).toJson(QJsonDocument::Compact),
+  EXPECT_EQ(Compact(report["totals"].toObject()),
             R"({"answered":23,"crcErrors":0,"exceptions":0,"missed":1,"otherAddress":0,)"
             R"("requests":24})");
   const QJsonArray slaves = report["slaves"].toArray();
   ASSERT_EQ(slaves.size(), 3);
-  EXPECT_EQ(QJsonDocument(slaves[0].toObject()).toJson(QJsonDocument::Compact),
+  EXPECT_EQ(Compact(slaves[0].toObject()),
             R"({"address":1,"answered":4,"answeredPercent":100,"crcErrors":0,"exceptions":0,)"
             R"("lastException":null,"missed":0,"otherAddress":0,"passed":true,"requests":4,)"
             R"("responseMs":{"last":4.5,"max":4.5,"mean":3.75,"min":3}})");
   EXPECT_EQ(slaves[1]["answeredPercent"].toDouble(), 95.0);
   EXPECT_FALSE(slaves[1]["passed"].toBool(true));
-  EXPECT_EQ(QJsonDocument(slaves[2].toObject()).toJson(QJsonDocument::Compact),
+  EXPECT_EQ(Compact(slaves[2].toObject()),
             R"({"address":3,"answered":0,"answeredPercent":0,"crcErrors":0,"exceptions":0,)"
             R"("lastException":null,"missed":0,"otherAddress":0,"passed":null,"requests":0,)"
             R"("responseMs":{"last":null,"max":null,"mean":null,"min":null}})");

@@ -28,13 +28,6 @@ Expected Figures(const SlaveFigures& f) {
   return {f.requests, f.answered, f.missed, f.crcErrors, f.exceptions, f.lastException, f.foreign};
 }
 
-struct Case {
-  const char* name;
-  // The byte groups slave 2 sends in round r (each one receive event); none: silent.
-  std::function<std::vector<std::vector<uint8_t>>(int r)> answer;
-  Expected slave2;
-};
-
 std::vector<uint8_t> BadCrc(std::vector<uint8_t> frame) {
   frame.back() ^= 0x5A;
   return frame;
@@ -53,7 +46,9 @@ class SlaveStats : public FormTest {
 
 TEST_F(SlaveStats, CountEachWayASlaveAnswersOrNot) {
   using Bytes = std::vector<std::vector<uint8_t>>;
-  const Case cases[] = {
+  // The byte groups slave 2 sends in round r (each one receive event; none: silent), and the
+  // figures they come to.
+  const std::tuple<const char*, std::function<Bytes(int r)>, Expected> cases[] = {
       {"misses every other", [](int r) { return r % 2 ? Bytes{} : Bytes{ReadAnswer(2, r, 0, 0)}; },
        {8, 4, 4, 0, 0, 0, 0}},
       {"bad CRCs", [](int r) { return Bytes{BadCrc(ReadAnswer(2, r, 0, 0))}; },
@@ -69,21 +64,21 @@ TEST_F(SlaveStats, CountEachWayASlaveAnswersOrNot) {
       {"answers twice", [](int r) { return Bytes{ReadAnswer(2, r, 0, 0), ReadAnswer(2, r, 0, 0)}; },
        {8, 8, 0, 0, 0, 0, 0}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, answer, slave2] : cases) {
+    SCOPED_TRACE(name);
     Start();
     for (int r = 0; r < 8; ++r) {
       EXPECT_EQ(Tick()[0], 2);
-      for (const auto& bytes : c.answer(r)) Answer(bytes);
+      for (const auto& bytes : answer(r)) Answer(bytes);
       EXPECT_EQ(Tick()[0], 1);
       Answer(ReadAnswer(1, r, 0, 0));
     }
     form->suiButton3Click(form->suiButton3);
     Tick();  // the stopping tick, with nothing outstanding
     EXPECT_EQ(Figures(form->Stats().Of(1)), (Expected{8, 8, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(Figures(form->Stats().Of(2)), c.slave2);
+    EXPECT_EQ(Figures(form->Stats().Of(2)), slave2);
     // The time-outs add up to Er=.
-    EXPECT_EQ(Count(3), std::get<2>(c.slave2));
+    EXPECT_EQ(Count(3), std::get<2>(slave2));
     EXPECT_EQ(Figures(form->Stats().Of(7)), Expected{});  // no panel asked it
   }
 }

@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 
 #include <csignal>
-#include <functional>
 #include <random>
 #include <thread>
 
@@ -38,6 +37,9 @@ QByteArray ReadAll(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+const QString kFullTime = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz");
+QString FullTime(int64_t ms) { return QDateTime::fromMSecsSinceEpoch(ms).toString(kFullTime); }
+
 // The file's lines with their times taken off; each must have one, to the microsecond.
 QStringList Untimed(const QString& path) {
   static const QRegularExpression time(
@@ -57,7 +59,6 @@ class Capture : public FormTest {
   void SetUp() override {
     FormTest::SetUp();
     OpenOnRecordingLine();
-    path = dir.filePath(QStringLiteral("traffic.log"));
   }
   // One session of one request to slave 1, answered with the byte groups given (each one
   // receive event): the capture's Rx lines of it.
@@ -71,7 +72,7 @@ class Capture : public FormTest {
     return lines.sliced(lines.lastIndexOf(QStringLiteral("-- start COM1")))
         .filter(QRegularExpression(QStringLiteral("^Rx ")));
   }
-  QString path;
+  QString path = dir.filePath(QStringLiteral("traffic.log"));
 };
 
 }  // namespace
@@ -85,13 +86,14 @@ TEST_F(Capture, ASessionIsRecordedFrameByFrameWithItsFiguresAtTheStop) {
   Tick();  // no answer to this one
   form->suiButton3Click(form->suiButton3);
   Tick();
-  EXPECT_EQ(Untimed(path).size(), 8);
-  EXPECT_EQ(Untimed(path).mid(0, 7),
+  const QStringList lines = Untimed(path);
+  EXPECT_EQ(lines.size(), 8);
+  EXPECT_EQ(lines.mid(0, 7),
             (QStringList{"-- start COM1", "Tx" + Hex(kRequest1), "Rx" + Hex(answer),
                          "Tx" + Hex(kRequest1), "-- stop", "## Tx=2 Er=1",
                          "## Slave\tRequests\tAnswered\tMissed\tCRC errors\tExceptions\t"
                          "Last exception\tOther address\tLast ms\tMean ms\tMin ms\tMax ms"}));
-  EXPECT_TRUE(Untimed(path).last().startsWith("## 1\t2\t1\t1\t0\t0\t0\t0\t"));
+  EXPECT_TRUE(lines.last().startsWith("## 1\t2\t1\t1\t0\t0\t0\t0\t"));
 
   // A second session is appended to the same file.
   Start();
@@ -106,34 +108,23 @@ TEST_F(Capture, EachWayAnAnswerComesOrNotIsMarkedAndNoByteIsLeftOut) {
   const auto foreign = ReadAnswer(7, 0, 0, 0);
   std::vector<uint8_t> noise(60);
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t(0x40 + i);
-  std::vector<uint8_t> both = noise;
-  both.insert(both.end(), noise.begin(), noise.end());
   const std::vector<uint8_t> part(good.begin(), good.begin() + 4);
-  const std::vector<uint8_t> exceptionHead(exception.begin(), exception.begin() + 2);
-  const std::vector<uint8_t> exceptionTail(exception.begin() + 2, exception.end());
-
-  struct Case {
-    const char* name;
-    std::vector<std::vector<uint8_t>> groups;
-    QStringList rx;
-  };
-  const Case cases[] = {
+  const auto cut = exception.begin() + 2;
+  const std::tuple<const char*, std::vector<std::vector<uint8_t>>, QStringList> cases[] = {
       {"a good answer", {good}, {"Rx" + Hex(good)}},
       {"a wrong CRC, then more", {BadCrc(good), {0x55}},
        {"Rx" + Hex(BadCrc(good)) + " [crc-error]", "Rx 55 [extra]"}},
-      {"an exception answer in pieces", {exceptionHead, exceptionTail, {0xFF}},
+      {"an exception answer in pieces", {{exception.begin(), cut}, {cut, exception.end()}, {0xFF}},
        {"Rx" + Hex(exception) + " [exception 02]", "Rx FF [extra]"}},
       {"another address", {foreign}, {"Rx" + Hex(foreign) + " [foreign-address]"}},
       {"an answer cut short", {part}, {"Rx" + Hex(part) + " [incomplete]"}},
-      {"more than the buffer takes", {noise, noise}, {"Rx" + Hex(both) + " [overflow]"}},
+      {"more than the buffer takes", {noise, noise},
+       {"Rx" + Hex(noise) + Hex(noise) + " [overflow]"}},
       {"the answer twice", {good, good}, {"Rx" + Hex(good), "Rx" + Hex(good) + " [extra]"}},
       {"silence", {}, {}},
   };
   ASSERT_EQ(form->StartCapture(path), QString());
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(RxLinesFor(c.groups), c.rx);
-  }
+  for (const auto& [name, groups, rx] : cases) EXPECT_EQ(RxLinesFor(groups), rx) << name;
 }
 
 TEST_F(Capture, AFileThatCannotBeWrittenIsSaidOnceAndPollingGoesOn) {
@@ -171,8 +162,7 @@ TEST(CaptureFile, ALineCutShortIsTakenBackOff) {
   rlimit before{};
   getrlimit(RLIMIT_FSIZE, &before);
   auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = before;
-  small.rlim_cur = 200;
+  const rlimit small{200, before.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   for (int i = 0; i < 10; ++i) capture.Sent(kRequest1.data(), 8);
   setrlimit(RLIMIT_FSIZE, &before);
@@ -223,10 +213,8 @@ TEST(CaptureFile, AKillAtAnyMomentLeavesEveryWrittenLineWhole) {
     ASSERT_FALSE(killed.isEmpty());
     TTrafficCapture again;
     ASSERT_TRUE(again.Open(path).isEmpty());
-    const QByteArray written = ReadAll(path);
-    EXPECT_EQ(written, killed.left(killed.lastIndexOf('\n') + 1)) << "round " << round;
-    const QStringList lines = Untimed(path);
-    for (const QString& line : lines)
+    EXPECT_EQ(ReadAll(path), killed.left(killed.lastIndexOf('\n') + 1)) << "round " << round;
+    for (const QString& line : Untimed(path))
       ASSERT_TRUE(line == "Tx" + Hex(kRequest1) || line == "Rx" + Hex(answer) ||
                   line == QStringLiteral("-- a note of some length to vary the lines"))
           << line.toStdString();
@@ -273,18 +261,13 @@ TEST(CaptureFile, TimesAreLocalDateAndTimeToTheMicrosecond) {
 }
 
 // The monitor saved: each line with its full date and time where the screen shows ss:zzz.
-class MonitorSave : public FormTest {
+class MonitorSave : public Capture {
  protected:
-  void SetUp() override {
-    FormTest::SetUp();
-    OpenOnRecordingLine();
-    path = dir.filePath(QStringLiteral("monitor.txt"));
-  }
+  MonitorSave() { path = dir.filePath(QStringLiteral("monitor.txt")); }
   QStringList Saved() {
     EXPECT_EQ(form->SaveMonitor(path), QString());
     return QString::fromUtf8(ReadAll(path)).split(u'\n');
   }
-  QString path;
 };
 
 TEST_F(MonitorSave, EachLineGetsItsFullTimeInPlaceOfTheScreensAndTheScreenKeepsItsOwn) {
@@ -299,11 +282,12 @@ TEST_F(MonitorSave, EachLineGetsItsFullTimeInPlaceOfTheScreensAndTheScreenKeepsI
   const QStringList saved = Saved();
   ASSERT_EQ(saved.size(), screen.size() + 1);  // the file ends with a line break
   EXPECT_EQ(saved.last(), QString());
+  const QRegularExpression screenTime(QStringLiteral(R"(^[TR]x-\d\d:\d\d\d> )"));
   for (int i = 0; i < screen.size(); ++i) {
     SCOPED_TRACE(screen[i].toStdString());
-    ASSERT_TRUE(QRegularExpression(QStringLiteral(R"(^[TR]x-\d\d:\d\d\d> )")).match(screen[i]).hasMatch());
+    ASSERT_TRUE(screenTime.match(screen[i]).hasMatch());
     // "Tx-" + "yyyy-MM-dd hh:mm:ss.zzz" + the rest, seconds and milliseconds as on screen.
-    const QDateTime time = QDateTime::fromString(saved[i].mid(3, 23), QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    const QDateTime time = QDateTime::fromString(saved[i].mid(3, 23), kFullTime);
     ASSERT_TRUE(time.isValid()) << saved[i].toStdString();
     EXPECT_GE(time.toMSecsSinceEpoch(), before);
     EXPECT_LE(time.toMSecsSinceEpoch(), after);
@@ -329,18 +313,15 @@ TEST_F(MonitorSave, TheTextIsExactAndLinesDroppedFromTheFrontTakeTheirTimesAlong
                                   "Tx-2027-01-01 00:00:00.000> 01", ""}));
 
   // A monitor of its full size keeps every line's time with it.
-  form->mm1->SetMaxLines(TForm1::MonitorLineLimit);
+  const int limit = TForm1::MonitorLineLimit;
+  form->mm1->SetMaxLines(limit);
   form->mm1->Clear();
-  for (int i = 0; i < TForm1::MonitorLineLimit + 5000; ++i)
-    form->mm1->Append(QStringLiteral("Rx-%1:%2> 01 03").arg(i / 1000 % 60, 2, 10, QLatin1Char('0'))
-                          .arg(i % 1000, 3, 10, QLatin1Char('0')), at(i));
+  for (int i = 0; i < limit + 5000; ++i)
+    form->mm1->Append(QString::asprintf("Rx-%02d:%03d> 01 03", i / 1000 % 60, i % 1000), at(i));
   const QStringList saved = Saved();
-  ASSERT_EQ(saved.size(), TForm1::MonitorLineLimit + 1);
-  EXPECT_EQ(saved[0], "Rx-" + QDateTime::fromMSecsSinceEpoch(at(5000)).toString(
-                                   QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) + "> 01 03");
-  EXPECT_EQ(saved[TForm1::MonitorLineLimit - 1],
-            "Rx-" + QDateTime::fromMSecsSinceEpoch(at(TForm1::MonitorLineLimit + 4999))
-                        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) + "> 01 03");
+  ASSERT_EQ(saved.size(), limit + 1);
+  EXPECT_EQ(saved[0], "Rx-" + FullTime(at(5000)) + "> 01 03");
+  EXPECT_EQ(saved[limit - 1], "Rx-" + FullTime(at(limit + 4999)) + "> 01 03");
 }
 
 TEST_F(MonitorSave, AFileThatCannotBeWrittenSaysWhy) {
