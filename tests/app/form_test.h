@@ -31,6 +31,12 @@ inline std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {
   return frame;
 }
 
+// The frame with its last CRC byte spoilt.
+inline std::vector<uint8_t> BadCrc(std::vector<uint8_t> frame) {
+  frame.back() ^= 0x5A;
+  return frame;
+}
+
 inline std::vector<uint8_t> ReadAnswer(int address, int r0, int r1, int r2) {
   return WithCrc({uint8_t(address), 3, 6, uint8_t(r0 >> 8), uint8_t(r0), uint8_t(r1 >> 8),
                   uint8_t(r1), uint8_t(r2 >> 8), uint8_t(r2)});

@@ -68,18 +68,38 @@ TEST(ProgramOptions, HelpAndVersionNeedNoDisplay) {
   EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
 }
 
-TEST(ProgramOptions, MistakesEndWithTheReasonTheUsageAndStatusOne) {
-  const std::pair<QStringList, std::string> mistakes[] = {
-      {{"--bogus"}, "Unknown option 'bogus'."},
-      {{"--help", "-x"}, "Unknown option 'x'."},
-      {{"--counts"}, "Missing value after '--counts'."},
-      {{"stray"}, "Unexpected argument 'stray'."},
-      {{"-platform"}, "Missing value after '-platform'."},
-      {{"-reverse", "stray"}, "Unexpected argument 'stray'."},
+// Status 1 for the window's mistakes; with --run, 2 for every mistake, a run option without
+// --run being one of the window's.
+TEST(ProgramOptions, MistakesEndWithTheReasonTheUsageAndTheirStatus) {
+  const std::tuple<QStringList, int, std::string> mistakes[] = {
+      {{"--bogus"}, 1, "Unknown option 'bogus'."},
+      {{"--help", "-x"}, 1, "Unknown option 'x'."},
+      {{"--counts"}, 1, "Missing value after '--counts'."},
+      {{"stray"}, 1, "Unexpected argument 'stray'."},
+      {{"-platform"}, 1, "Missing value after '-platform'."},
+      {{"-reverse", "stray"}, 1, "Unexpected argument 'stray'."},
+      {{"--slaves", "3"}, 1, "--slaves goes with --run."},
+      {{"--report", "-"}, 1, "--report goes with --run."},
+      {{"--run", "--slaves", "0"}, 2, "--slaves: '0' is not a number of slaves from 1 to 10."},
+      {{"--run", "--slaves", "11"}, 2, "--slaves: '11' is not a number of slaves from 1 to 10."},
+      {{"--run", "--baud", "0"}, 2, "--baud: '0' is not a baud rate (a whole number above 0)."},
+      {{"--run", "--baud", "2147483648"}, 2,
+       "--baud: '2147483648' is not a baud rate (a whole number above 0)."},
+      {{"--run", "--baud", "96OO"}, 2, "--baud: '96OO' is not a baud rate (a whole number above 0)."},
+      {{"--run", "--seconds", "0"}, 2, "--seconds: '0' is not a number of seconds above 0."},
+      {{"--run", "--seconds", "nan"}, 2, "--seconds: 'nan' is not a number of seconds above 0."},
+      {{"--run", "--polls", "1.5"}, 2, "--polls: '1.5' is not a number of requests above 0."},
+      {{"--run", "--min-answered", "100.1"}, 2,
+       "--min-answered: '100.1' is not a percentage from 0 to 100."},
+      {{"--run", "--seconds", "1", "--polls", "5"}, 2,
+       "--seconds and --polls: give one of them, not both."},
+      {{"--run", "--port", ""}, 2, "--port: the name is empty."},
+      {{"--run", "--counts", "f"}, 2, "--counts is for the window, not for --run."},
+      {{"--run", "--bogus"}, 2, "Unknown option 'bogus'."},
   };
-  for (const auto& [arguments, reason] : mistakes) {
+  for (const auto& [arguments, status, reason] : mistakes) {
     const Read read = ReadArguments(arguments);
-    EXPECT_EQ(Status(read), 1) << reason;
+    EXPECT_EQ(Status(read), status) << reason;
     EXPECT_EQ(read.err.rfind("zt-modbus-k: " + reason + "\n\nUsage: zt-modbus-k [options]\n", 0),
               0u) << read.err;
     EXPECT_EQ(read.out, "") << reason;
@@ -105,6 +125,25 @@ TEST(ProgramOptions, OursAndQtsOwnReadSideBySide) {
     EXPECT_EQ(std::get<app::Options>(read.result).countsFile, QStringLiteral("f")) << name;
     EXPECT_TRUE(std::get<app::Options>(read.result).exitAfterFirstPaint) << name;
   }
+}
+
+TEST(ProgramOptions, RunOptionsReadWithTheirDefaults) {
+  const Read plain = ReadArguments({"--run"});
+  ASSERT_TRUE(std::holds_alternative<app::Options>(plain.result));
+  const app::RunOptions& d = *std::get<app::Options>(plain.result).run;
+  EXPECT_EQ(std::tuple(d.port, d.baud, d.slaves, d.seconds, d.polls, d.report, d.minAnswered),
+            std::tuple(std::optional<QString>(), std::optional<int>(), 1, std::optional<double>(),
+                       std::optional<int64_t>(), std::optional<QString>(), 100.0));
+  const Read full = ReadArguments({"--run", "--port", "tty9", "--baud", "250000", "--slaves", "10",
+                                   "--seconds", "2.5", "--report", "-", "--min-answered", "99.5",
+                                   "--capture", "c.txt"});
+  ASSERT_TRUE(std::holds_alternative<app::Options>(full.result));
+  const app::Options& o = std::get<app::Options>(full.result);
+  EXPECT_EQ(std::tuple(*o.run->port, *o.run->baud, o.run->slaves, *o.run->seconds, *o.run->report,
+                       o.run->minAnswered, *o.captureFile),
+            std::tuple(QStringLiteral("tty9"), 250000, 10, 2.5, QStringLiteral("-"), 99.5,
+                       QStringLiteral("c.txt")));
+  EXPECT_EQ(*std::get<app::Options>(ReadArguments({"-run", "--polls", "1"}).result).run->polls, 1);
 }
 
 // Qt's own options pass through to it: here they are what picks a platform with no display.

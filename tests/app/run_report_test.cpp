@@ -14,18 +14,6 @@ using namespace app;
 
 namespace {
 
-std::variant<Options, int> Read(const QStringList& arguments, std::string* err = nullptr) {
-  std::vector<QByteArray> bytes{"zt-modbus-k"};
-  for (const QString& argument : arguments) bytes.push_back(argument.toLocal8Bit());
-  std::vector<char*> argv;
-  for (QByteArray& b : bytes) argv.push_back(b.data());
-  testing::internal::CaptureStderr();
-  auto result = ReadOptions(int(argv.size()), argv.data());
-  const std::string text = testing::internal::GetCapturedStderr();
-  if (err) *err = text;
-  return result;
-}
-
 // Slave 1 answers every request in 3 ms, slave 2 answers `answered2` of `asked2`, slave 3 is
 // never asked.
 TSlaveStats Figures(int asked2, int answered2) {
@@ -59,54 +47,6 @@ QByteArray Compact(const QJsonObject& object) {
 }
 
 }  // namespace
-
-TEST(RunOptions, ReadWithTheirDefaultsAndLimits) {
-  const auto plain = Read({"--run"});
-  ASSERT_TRUE(std::holds_alternative<Options>(plain));
-  const RunOptions& d = *std::get<Options>(plain).run;
-  EXPECT_EQ(std::tuple(d.port, d.baud, d.slaves, d.seconds, d.polls, d.report, d.minAnswered),
-            std::tuple(std::optional<QString>(), std::optional<int>(), 1, std::optional<double>(),
-                       std::optional<int64_t>(), std::optional<QString>(), 100.0));
-  const auto full = Read({"--run", "--port", "tty9", "--baud", "250000", "--slaves", "10",
-                          "--seconds", "2.5", "--report", "-", "--min-answered", "99.5",
-                          "--capture", "c.txt"});
-  ASSERT_TRUE(std::holds_alternative<Options>(full));
-  const Options& o = std::get<Options>(full);
-  EXPECT_EQ(std::tuple(*o.run->port, *o.run->baud, o.run->slaves, *o.run->seconds, *o.run->report,
-                       o.run->minAnswered, *o.captureFile),
-            std::tuple(QStringLiteral("tty9"), 250000, 10, 2.5, QStringLiteral("-"), 99.5,
-                       QStringLiteral("c.txt")));
-  EXPECT_EQ(*std::get<Options>(Read({"-run", "--polls", "1"})).run->polls, 1);
-
-  // With --run every mistake ends with status 2; without it, a run option is a mistake (1).
-  const std::tuple<QStringList, int, std::string> mistakes[] = {
-      {{"--run", "--slaves", "0"}, 2, "--slaves: '0' is not a number of slaves from 1 to 10."},
-      {{"--run", "--slaves", "11"}, 2, "--slaves: '11' is not a number of slaves from 1 to 10."},
-      {{"--run", "--baud", "0"}, 2, "--baud: '0' is not a baud rate (a whole number above 0)."},
-      {{"--run", "--baud", "2147483648"}, 2,
-       "--baud: '2147483648' is not a baud rate (a whole number above 0)."},
-      {{"--run", "--baud", "96OO"}, 2, "--baud: '96OO' is not a baud rate (a whole number above 0)."},
-      {{"--run", "--seconds", "0"}, 2, "--seconds: '0' is not a number of seconds above 0."},
-      {{"--run", "--seconds", "nan"}, 2, "--seconds: 'nan' is not a number of seconds above 0."},
-      {{"--run", "--polls", "1.5"}, 2, "--polls: '1.5' is not a number of requests above 0."},
-      {{"--run", "--min-answered", "100.1"}, 2,
-       "--min-answered: '100.1' is not a percentage from 0 to 100."},
-      {{"--run", "--seconds", "1", "--polls", "5"}, 2,
-       "--seconds and --polls: give one of them, not both."},
-      {{"--run", "--port", ""}, 2, "--port: the name is empty."},
-      {{"--run", "--counts", "f"}, 2, "--counts is for the window, not for --run."},
-      {{"--run", "--bogus"}, 2, "Unknown option 'bogus'."},
-      {{"--slaves", "3"}, 1, "--slaves goes with --run."},
-      {{"--report", "-"}, 1, "--report goes with --run."},
-  };
-  for (const auto& [arguments, status, reason] : mistakes) {
-    std::string err;
-    const auto read = Read(arguments, &err);
-    ASSERT_TRUE(std::holds_alternative<int>(read)) << reason;
-    EXPECT_EQ(std::get<int>(read), status) << reason;
-    EXPECT_EQ(err.rfind("zt-modbus-k: " + reason + "\n\nUsage: ", 0), 0u) << err;
-  }
-}
 
 TEST(RunReport, TheVerdictCountsWholeRequestsAgainstTheShareAskedFor) {
   // Slave 2 answered 19 of 20 (95 %); slave 3 was never asked and does not count.

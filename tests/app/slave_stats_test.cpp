@@ -28,11 +28,6 @@ Expected Figures(const SlaveFigures& f) {
   return {f.requests, f.answered, f.missed, f.crcErrors, f.exceptions, f.lastException, f.foreign};
 }
 
-std::vector<uint8_t> BadCrc(std::vector<uint8_t> frame) {
-  frame.back() ^= 0x5A;
-  return frame;
-}
-
 class SlaveStats : public FormTest {
  protected:
   void SetUp() override {

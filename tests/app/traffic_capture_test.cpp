@@ -27,11 +27,6 @@ QString Hex(const std::vector<uint8_t>& bytes) {
   return text;
 }
 
-std::vector<uint8_t> BadCrc(std::vector<uint8_t> frame) {
-  frame.back() ^= 0x5A;
-  return frame;
-}
-
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
