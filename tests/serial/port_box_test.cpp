@@ -171,10 +171,11 @@ TEST_F(PortBox, OkStoresWhatWasTyped) {
   for (const auto& [before, typedText, ok, stored] : cases) {
     port.SetPort(QString::fromUtf8(before));
     const QString typed = QString::fromUtf8(typedText);
+    const bool accept = ok;  // a lambda cannot take a structured binding before C++20's fix
     EXPECT_EQ(Run([&](TComSetupFrm& d) {
                 Type(d.Combos[0], typed);
                 EXPECT_EQ(d.Combos[0]->Text(), typed);
-                return ok;
+                return accept;
               }),
               QString::fromUtf8(stored))
         << typedText;
