@@ -9,6 +9,7 @@
 # 11 ms, which it sleeps after every slave) at the median and p99, then the ratios.
 #
 #   bench/versus_mbpoll.sh [SECONDS] [BAUD]      (defaults 20 115200)
+#   ZT_BIN=/path/to/zt-modbus-k bench/...         another build of the program (before/after)
 #
 # Needs a built tree (build/bin) and mbpoll (script/bootstrap installs it).
 set -euo pipefail
@@ -64,7 +65,7 @@ measure() {
 }
 
 run_tool() {
-  XDG_CONFIG_HOME="$work/config" exec build/bin/zt-modbus-k --run --port "$LINK" --baud "$baud" \
+  XDG_CONFIG_HOME="$work/config" exec "${ZT_BIN:-build/bin/zt-modbus-k}" --run --port "$LINK" --baud "$baud" \
     --slaves 10 --seconds 3600
 }
 run_mbpoll() {

@@ -394,6 +394,9 @@ void PosixSerialDevice::DrainInput(Clock::time_point now) {
       const auto bytes = marks_.Decode(chunk, static_cast<size_t>(n));
       core_.Receive(bytes.data(), bytes.size(), now);
       received = true;
+      // Less than asked for: the queue was empty a moment ago, and asking again would only
+      // hear so (while the lock is held); whatever comes next wakes the worker's poll.
+      if (static_cast<size_t>(n) < want) break;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;

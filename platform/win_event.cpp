@@ -6,16 +6,42 @@
 
 namespace platform {
 
+// One lock for all events, since a wait spans several. Each wait under way is listed with its
+// own condition, and setting an event wakes only the waits that include it: a write completing
+// on the GUI thread must not wake the port's event thread, which waits on other events.
+// Waiters come from a pool and are never freed, so a condition may be notified after the lock
+// is released (the woken thread then finds the lock free) even if its wait has ended meanwhile;
+// at worst a later wait on the same waiter wakes once for nothing and waits on.
+struct Event::Waiter {
+  std::initializer_list<Event*> events;
+  std::condition_variable woken;
+  Waiter* next = nullptr;
+};
+
 namespace {
-// One lock and one condition for all events: waits span several events, and the program has
-// only a handful of threads, so waking every waiter on a change costs nothing worth saving.
 std::mutex& EventLock() {
   static std::mutex lock;
   return lock;
 }
-std::condition_variable& EventChanged() {
-  static std::condition_variable changed;
-  return changed;
+Event::Waiter* waiting = nullptr;  // under EventLock
+Event::Waiter* spare = nullptr;    // under EventLock
+
+Event::Waiter* TakeWaiter(std::initializer_list<Event*> events) {
+  Event::Waiter* w = spare ? spare : new Event::Waiter;
+  if (w == spare) spare = w->next;
+  w->events = events;
+  w->next = waiting;
+  waiting = w;
+  return w;
+}
+
+void ReturnWaiter(Event::Waiter* w) {
+  Event::Waiter** link = &waiting;
+  while (*link != w) link = &(*link)->next;
+  *link = w->next;
+  w->events = {};
+  w->next = spare;
+  spare = w;
 }
 }  // namespace
 
@@ -24,11 +50,21 @@ Event::Event(bool manualReset, bool initiallySet) : manualReset_(manualReset), s
 Event::~Event() = default;
 
 void Event::Set() {
+  constexpr int kMost = 8;  // more waits at once on one event than a port ever has
+  Waiter* wake[kMost];
+  int count = 0;
   {
     std::lock_guard<std::mutex> guard(EventLock());
     set_ = true;
+    for (Waiter* w = waiting; w; w = w->next)
+      for (Event* e : w->events)
+        if (e == this) {
+          if (count < kMost) wake[count++] = w;
+          else w->woken.notify_one();
+          break;
+        }
   }
-  EventChanged().notify_all();
+  for (int i = 0; i < count; ++i) wake[i]->woken.notify_one();
 }
 
 void Event::Reset() {
@@ -56,12 +92,13 @@ uint32_t WaitForMultipleObjects(std::initializer_list<Event*> events, uint32_t t
   };
   int found = firstSet();
   if (found < 0 && timeoutMs != 0) {
-    if (timeoutMs == INFINITE) {
-      EventChanged().wait(lock, [&] { return (found = firstSet()) >= 0; });
-    } else {
-      EventChanged().wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return (found = firstSet()) >= 0; });
-    }
+    Event::Waiter* self = TakeWaiter(events);
+    auto anySet = [&] { return (found = firstSet()) >= 0; };
+    if (timeoutMs == INFINITE)
+      self->woken.wait(lock, anySet);
+    else
+      self->woken.wait_for(lock, std::chrono::milliseconds(timeoutMs), anySet);
+    ReturnWaiter(self);
   }
   if (found < 0) return WAIT_TIMEOUT;
   Event* hit = *(events.begin() + found);

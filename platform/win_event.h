@@ -22,6 +22,8 @@ class Event {
   void Reset();
   bool IsSet() const;
 
+  struct Waiter;  // a wait under way
+
  private:
   friend uint32_t WaitForMultipleObjects(std::initializer_list<Event*>, uint32_t);
   bool manualReset_;
