@@ -83,17 +83,27 @@ void TForm1::IncrementPanel(int index) {
 
 void TForm1::AppendMonitorLine(const QString& prefix, const uint8_t* bytes, int count,
                                const QString& suffix) {
-  // One instant for the screen's seconds and the full time a saved file shows.
-  const QDateTime now = QDateTime::currentDateTime();
-  MonitorLine = prefix + now.time().toString(QStringLiteral("ss:zzz")) + u'>';
+  // One instant for the screen's seconds and the full time a saved file shows. Time zones are
+  // whole minutes away from UTC, so the local seconds and milliseconds are UTC's: no zone
+  // look-up for each line.
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  const int second = int(now / 1000 % 60), milli = int(now % 1000);
   static const char digits[] = "0123456789ABCDEF";
+  MonitorLine = prefix;
+  MonitorLine += QLatin1Char(digits[second / 10]);
+  MonitorLine += QLatin1Char(digits[second % 10]);
+  MonitorLine += u':';
+  MonitorLine += QLatin1Char(digits[milli / 100]);
+  MonitorLine += QLatin1Char(digits[milli / 10 % 10]);
+  MonitorLine += QLatin1Char(digits[milli % 10]);
+  MonitorLine += u'>';
   for (int i = 0; i < count; ++i) {
     MonitorLine += u' ';
     MonitorLine += QLatin1Char(digits[bytes[i] >> 4]);
     MonitorLine += QLatin1Char(digits[bytes[i] & 0xF]);
   }
   MonitorLine += suffix;
-  mm1->Append(MonitorLine, now.toMSecsSinceEpoch());
+  mm1->Append(MonitorLine, now);
 }
 
 void TForm1::tmr1Timer(QObject*) {

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "platform/serial_device.h"
 
@@ -67,9 +68,17 @@ class CommCore {
     ov->Internal = error;
     ov->InternalHigh = transferred;
     ov->Pending = false;
-    if (ov->hEvent) ov->hEvent->Set();
+    if (ov->hEvent && deferred_) {
+      ov->hEvent->Hold();
+      deferred_->push_back(ov->hEvent);
+    } else if (ov->hEvent) {
+      ov->hEvent->Set();
+    }
     done_.notify_all();
   }
+  // While set, completions hold their events' sets in the list instead of making them; the
+  // holder makes them with SetHeld once the device's lock is free.
+  void DeferSets(std::vector<Event*>* into) { deferred_ = into; }
   // A call that fails at once leaves the caller's event alone, as Win32 does: a caller that
   // waits on it regardless must not be woken into retrying the same failing call.
   static void FailAtOnce(OVERLAPPED* ov, uint32_t error, uint32_t transferred) {
@@ -274,6 +283,7 @@ class CommCore {
   }
 
   std::condition_variable done_;
+  std::vector<Event*>* deferred_ = nullptr;
   std::deque<uint8_t> queue_;
   size_t capacity_ = 4096;
   bool discardNull_ = false;

@@ -3,6 +3,7 @@
 // Windows driver's interrupt handler would, and finishes the reads, writes and event waits
 // that could not complete at once. Every member runs under one lock.
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -318,12 +319,21 @@ void PosixSerialDevice::AbortWrites(uint32_t error) {
 // --- the worker: everything the line itself brings about ---
 
 void PosixSerialDevice::Run() {
+  pthread_setname_np(pthread_self(), "zt-line");  // as top -H and debuggers show it
+  // Events of the operations the line completes are set once the lock is free: a thread woken
+  // by one would otherwise preempt us and then wait for the lock we still hold.
+  std::vector<Event*> sets;
+  auto makeSets = [&sets] {
+    for (Event* e : sets) e->SetHeld();
+    sets.clear();
+  };
   std::unique_lock<std::mutex> lock(m_);
   while (!stop_) {
     // A line that is gone stays out of the poll set: it would report POLLHUP for ever.
     pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {core_.HungUp() ? -1 : fd_, LineEvents(), 0}};
     const int timeout = PollTimeoutMs(Clock::now());
     lock.unlock();
+    makeSets();
     const int ready = poll(fds, 2, timeout);
     lock.lock();
     if (ready < 0) continue;
@@ -331,12 +341,16 @@ void PosixSerialDevice::Run() {
     if ((fds[0].revents & POLLIN) && read(wakeFd_, &wakes, sizeof wakes) < 0) wakes = 0;
     if (stop_) break;
     const auto now = Clock::now();
+    core_.DeferSets(&sets);
     if (fds[1].revents && !core_.HungUp()) ServiceLine(fds[1].revents, now);
     core_.ExpireReads(now);
     ExpireWrites(now);
     CheckTxEmpty(now);
     PollLines(now);
+    core_.DeferSets(nullptr);
   }
+  lock.unlock();
+  makeSets();
 }
 
 int PosixSerialDevice::PollTimeoutMs(Clock::time_point now) const {

@@ -19,12 +19,19 @@ struct Event::Waiter {
 };
 
 namespace {
+// Never destroyed, like the waiters: an event may outlive static destruction.
 std::mutex& EventLock() {
-  static std::mutex lock;
+  static std::mutex& lock = *new std::mutex;
   return lock;
 }
 Event::Waiter* waiting = nullptr;  // under EventLock
 Event::Waiter* spare = nullptr;    // under EventLock
+
+// Signalled when the last held set of an event is made, for a destructor waiting on it.
+std::condition_variable& HoldsReleased() {
+  static std::condition_variable& released = *new std::condition_variable;
+  return released;
+}
 
 Event::Waiter* TakeWaiter(std::initializer_list<Event*> events) {
   Event::Waiter* w = spare ? spare : new Event::Waiter;
@@ -39,7 +46,6 @@ void ReturnWaiter(Event::Waiter* w) {
   Event::Waiter** link = &waiting;
   while (*link != w) link = &(*link)->next;
   *link = w->next;
-  w->events = {};
   w->next = spare;
   spare = w;
 }
@@ -47,7 +53,21 @@ void ReturnWaiter(Event::Waiter* w) {
 
 Event::Event(bool manualReset, bool initiallySet) : manualReset_(manualReset), set_(initiallySet) {}
 
-Event::~Event() = default;
+Event::~Event() {
+  std::unique_lock<std::mutex> lock(EventLock());
+  HoldsReleased().wait(lock, [this] { return holds_ == 0; });
+}
+
+void Event::Hold() {
+  std::lock_guard<std::mutex> guard(EventLock());
+  ++holds_;
+}
+
+void Event::SetHeld() {
+  Set();
+  std::lock_guard<std::mutex> guard(EventLock());
+  if (--holds_ == 0) HoldsReleased().notify_all();
+}
 
 void Event::Set() {
   constexpr int kMost = 8;  // more waits at once on one event than a port ever has

@@ -21,6 +21,11 @@ class Event {
   void Set();
   void Reset();
   bool IsSet() const;
+  // A set promised while another lock is held, made with SetHeld once that lock is free (so
+  // that the woken thread does not run straight into it). Until then the event is not
+  // destroyed: its destructor waits.
+  void Hold();
+  void SetHeld();
 
   struct Waiter;  // a wait under way
 
@@ -28,6 +33,7 @@ class Event {
   friend uint32_t WaitForMultipleObjects(std::initializer_list<Event*>, uint32_t);
   bool manualReset_;
   bool set_;
+  int holds_ = 0;
 };
 
 // Waits until one of the events is set; returns WAIT_OBJECT_0 + its index (the first set one

@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QThread>
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -47,6 +48,7 @@ const std::array<TComEvent, 10> DispatchOrder = {evError, evRxChar, evTxEmpty, e
 TComThread::TComThread(TCustomComPort* port) : port_(port), device_(port->device_) {
   device_->SetCommMask(EventsToMask(port->Events()));
   thread_ = std::thread([this, priority = port->EventPriority()] {
+    pthread_setname_np(pthread_self(), "zt-port-events");
     ApplyThreadPriority(priority);
     Run();
   });

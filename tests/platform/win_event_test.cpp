@@ -94,5 +94,24 @@ TEST(Events, AnAutomaticEventSetIsTakenOnce) {
   EXPECT_EQ(taken, kSets);
 }
 
+// A set promised while the device's lock is held keeps the event alive until it is made: an
+// owner that learns of the completion another way and destroys the event must wait for it.
+TEST(Events, AHeldSetKeepsItsEventUntilItIsMade) {
+  auto owned = std::make_unique<Event>(true, false);
+  Event* event = owned.get();
+  event->Hold();
+  std::atomic<bool> destroyed{false};
+  std::thread owner([&] {
+    owned.reset();
+    destroyed = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(destroyed);
+  EXPECT_FALSE(event->IsSet());
+  event->SetHeld();
+  owner.join();
+  EXPECT_TRUE(destroyed);
+}
+
 }  // namespace
 }  // namespace platform
