@@ -108,9 +108,8 @@ TEST(Timer, UnchangedIntervalKeepsTheCountdownAndAChangedOneRestartsIt) {
   EXPECT_EQ(ticks, 0);
 }
 
-TEST(Timer, AShortPauseSetInTheMiddleOfWorkFiresOnTime) {
-  // The poll cycle sets a 2 ms pause and then goes on drawing; the tick must not wait for the
-  // next whole millisecond of the event loop's own timers.
+// Forty ticks of a 2 ms pause set amid 0.6 ms of work: how late each came, sorted.
+std::vector<qint64> ShortPauseLateness() {
   TTimer timer;
   timer.SetEnabled(false);
   QElapsedTimer clock;
@@ -134,11 +133,24 @@ TEST(Timer, AShortPauseSetInTheMiddleOfWorkFiresOnTime) {
   timer.SetEnabled(true);
   loop.exec();
   timer.SetEnabled(false);
-  ASSERT_GE(lateUs.size(), 41u);
-  lateUs.erase(lateUs.begin());
+  if (!lateUs.empty()) lateUs.erase(lateUs.begin());
   std::sort(lateUs.begin(), lateUs.end());
-  EXPECT_GE(lateUs.front(), 0);
-  EXPECT_LT(lateUs[lateUs.size() / 2], 300);  // a millisecond's rounding would show as 400+
+  return lateUs;
+}
+
+TEST(Timer, AShortPauseSetInTheMiddleOfWorkFiresOnTime) {
+  // The poll cycle sets a 2 ms pause and then goes on drawing; the tick must not wait for the
+  // next whole millisecond of the event loop's own timers. A millisecond's rounding shows as a
+  // median of 400 us or more in every try; a machine busy with other tests may spoil one try.
+  qint64 bestMedian = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::vector<qint64> lateUs = ShortPauseLateness();
+    ASSERT_EQ(lateUs.size(), 40u);
+    EXPECT_GE(lateUs.front(), 0);
+    bestMedian = attempt ? std::min(bestMedian, lateUs[20]) : lateUs[20];
+    if (bestMedian < 300) break;
+  }
+  EXPECT_LT(bestMedian, 300);
 }
 
 TEST(Guard, AnEscapingExceptionIsReportedAndEndsOnlyTheHandler) {
