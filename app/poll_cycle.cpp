@@ -88,15 +88,11 @@ void TForm1::AppendMonitorLine(const QString& prefix, const uint8_t* bytes, int 
   // look-up for each line.
   const qint64 now = QDateTime::currentMSecsSinceEpoch();
   const int second = int(now / 1000 % 60), milli = int(now % 1000);
+  const char stamp[] = {char('0' + second / 10), char('0' + second % 10), ':',
+                        char('0' + milli / 100), char('0' + milli / 10 % 10),
+                        char('0' + milli % 10), '>'};
+  MonitorLine = prefix + QLatin1String(stamp, sizeof stamp);
   static const char digits[] = "0123456789ABCDEF";
-  MonitorLine = prefix;
-  MonitorLine += QLatin1Char(digits[second / 10]);
-  MonitorLine += QLatin1Char(digits[second % 10]);
-  MonitorLine += u':';
-  MonitorLine += QLatin1Char(digits[milli / 100]);
-  MonitorLine += QLatin1Char(digits[milli / 10 % 10]);
-  MonitorLine += QLatin1Char(digits[milli % 10]);
-  MonitorLine += u'>';
   for (int i = 0; i < count; ++i) {
     MonitorLine += u' ';
     MonitorLine += QLatin1Char(digits[bytes[i] >> 4]);

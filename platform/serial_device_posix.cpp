@@ -323,17 +323,14 @@ void PosixSerialDevice::Run() {
   // Events of the operations the line completes are set once the lock is free: a thread woken
   // by one would otherwise preempt us and then wait for the lock we still hold.
   std::vector<Event*> sets;
-  auto makeSets = [&sets] {
-    for (Event* e : sets) e->SetHeld();
-    sets.clear();
-  };
   std::unique_lock<std::mutex> lock(m_);
   while (!stop_) {
     // A line that is gone stays out of the poll set: it would report POLLHUP for ever.
     pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {core_.HungUp() ? -1 : fd_, LineEvents(), 0}};
     const int timeout = PollTimeoutMs(Clock::now());
     lock.unlock();
-    makeSets();
+    for (Event* e : sets) e->SetHeld();
+    sets.clear();
     const int ready = poll(fds, 2, timeout);
     lock.lock();
     if (ready < 0) continue;
@@ -349,8 +346,6 @@ void PosixSerialDevice::Run() {
     PollLines(now);
     core_.DeferSets(nullptr);
   }
-  lock.unlock();
-  makeSets();
 }
 
 int PosixSerialDevice::PollTimeoutMs(Clock::time_point now) const {

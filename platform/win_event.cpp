@@ -63,13 +63,14 @@ void Event::Hold() {
   ++holds_;
 }
 
-void Event::SetHeld() {
-  Set();
-  std::lock_guard<std::mutex> guard(EventLock());
-  if (--holds_ == 0) HoldsReleased().notify_all();
-}
+void Event::Set() { SetReleasing(0); }
 
-void Event::Set() {
+void Event::SetHeld() { SetReleasing(1); }
+
+// Sets the event and gives up `held` holds, in one turn of the lock. The waits it wakes are
+// notified once the lock is free; the event itself is not touched then, since a destructor
+// waiting for the last hold may go ahead as soon as the lock is.
+void Event::SetReleasing(int held) {
   constexpr int kMost = 8;  // more waits at once on one event than a port ever has
   Waiter* wake[kMost];
   int count = 0;
@@ -83,6 +84,8 @@ void Event::Set() {
           else w->woken.notify_one();
           break;
         }
+    holds_ -= held;
+    if (held && holds_ == 0) HoldsReleased().notify_all();
   }
   for (int i = 0; i < count; ++i) wake[i]->woken.notify_one();
 }

@@ -31,6 +31,7 @@ class Event {
 
  private:
   friend uint32_t WaitForMultipleObjects(std::initializer_list<Event*>, uint32_t);
+  void SetReleasing(int held);
   bool manualReset_;
   bool set_;
   int holds_ = 0;
