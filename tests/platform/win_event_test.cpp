@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -13,22 +14,37 @@
 namespace platform {
 namespace {
 
-// Threads that wait until the stop event is set; set and joined however the test ends.
-struct Waiters {
-  Event stop{true, false};
-  std::vector<std::thread> threads;
-  ~Waiters() {
+// Twelve threads, each waiting on a shared stop and on events[i % events.size()] (every other
+// one with a time-out) and counting what it takes in taken[i % events.size()]. Stopped and
+// joined however the test ends.
+struct Takers {
+  explicit Takers(std::vector<Event*> events) {
+    for (int i = 0; i < 12; ++i)
+      threads.emplace_back([this, events, i] {
+        const size_t k = i % events.size();
+        while (WaitForMultipleObjects({&stop, events[k]}, i % 2 ? INFINITE : 60000) ==
+               WAIT_OBJECT_0 + 1)
+          ++taken[k];
+      });
+  }
+  ~Takers() { Stop(); }
+  void Stop() {
     stop.Set();
     for (auto& t : threads) t.join();
+    threads.clear();
   }
+  // Sets event k and waits (a second at most) until it is taken: true if taken exactly once.
+  bool SetAndTaken(Event& event, size_t k) {
+    const int want = taken[k] + 1;
+    event.Set();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (taken[k] < want && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+    return taken[k] == want;
+  }
+  Event stop{true, false};
+  std::atomic<int> taken[12] = {};
+  std::vector<std::thread> threads;
 };
-
-// Spins until count reaches want or a second has passed.
-bool Reaches(const std::atomic<int>& count, int want) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-  while (count < want && std::chrono::steady_clock::now() < until) std::this_thread::yield();
-  return count == want;
-}
 
 TEST(Events, WhichEventEndsAWaitAndWhatItLeaves) {
   Event manual(true, false), automatic(false, false), other(false, false);
@@ -51,47 +67,24 @@ TEST(Events, WhichEventEndsAWaitAndWhatItLeaves) {
   EXPECT_TRUE(Event(true, true).IsSet());
 }
 
-// Each thread waits on its own event and a shared stop; sets from another thread must wake
-// exactly the right one, many times over, while waits begin and end around them.
-TEST(Events, ManyWaitsAtOnceEachWokenByItsOwnEvent) {
-  constexpr int kThreads = 12;  // more than a set wakes without walking its list twice
-  constexpr int kRounds = 300;
-  std::vector<std::unique_ptr<Event>> own;
-  for (int i = 0; i < kThreads; ++i) own.push_back(std::make_unique<Event>(false, false));
-  std::atomic<int> taken[kThreads] = {};
-  Waiters w;
-  for (int i = 0; i < kThreads; ++i)
-    w.threads.emplace_back([&, i] {
-      while (WaitForMultipleObjects({&w.stop, own[i].get()}, i % 2 ? INFINITE : 60000) ==
-             WAIT_OBJECT_0 + 1)
-        ++taken[i];
-    });
-  // Each set waits until the one before is taken, so that none is lost in an event already set.
-  for (int round = 1; round <= kRounds; ++round)
-    for (int i = 0; i < kThreads; ++i) {
-      own[i]->Set();
-      ASSERT_TRUE(Reaches(taken[i], round)) << "thread " << i << ", round " << round;
-    }
-}
-
-// One automatic event shared by many waits: each set is taken by exactly one of them.
-TEST(Events, AnAutomaticEventSetIsTakenOnce) {
-  constexpr int kThreads = 10;
-  constexpr int kSets = 400;
-  Event shared(false, false);
-  std::atomic<int> taken{0};
+// Sets from another thread while waits begin and end around them: with an event for each
+// thread, exactly the right one wakes, more waits than a set wakes without a second pass; with
+// one automatic event shared by all, each set is taken exactly once.
+TEST(Events, ManyWaitsAtOnceEachSetTakenOnceByAWaitThatIncludesIt) {
+  std::deque<Event> own;
+  std::vector<Event*> each;
+  for (int i = 0; i < 12; ++i) each.push_back(&own.emplace_back(false, false));
   {
-    Waiters w;
-    for (int i = 0; i < kThreads; ++i)
-      w.threads.emplace_back([&] {
-        while (WaitForMultipleObjects({&w.stop, &shared}, INFINITE) == WAIT_OBJECT_0 + 1) ++taken;
-      });
-    for (int i = 1; i <= kSets; ++i) {
-      shared.Set();
-      ASSERT_TRUE(Reaches(taken, i)) << "set " << i << " taken " << taken;
-    }
+    Takers takers(each);
+    for (int round = 1; round <= 300; ++round)
+      for (size_t i = 0; i < 12; ++i)
+        ASSERT_TRUE(takers.SetAndTaken(own[i], i)) << "thread " << i << ", round " << round;
   }
-  EXPECT_EQ(taken, kSets);
+  Event shared(false, false);
+  Takers takers({&shared});
+  for (int set = 1; set <= 400; ++set) ASSERT_TRUE(takers.SetAndTaken(shared, 0)) << "set " << set;
+  takers.Stop();
+  EXPECT_EQ(takers.taken[0], 400);
 }
 
 // A set promised while the device's lock is held keeps the event alive until it is made: an
